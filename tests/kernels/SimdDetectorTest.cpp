@@ -48,7 +48,20 @@ struct LevelCase {
   cpu_extension_t expected;
 };
 
-class SimdDetectorLevel : public ::testing::TestWithParam<LevelCase> {};
+// The probe's own logic is checked with no ceiling, whatever level the run forces.
+class UnlimitedCeiling {
+protected:
+  UnlimitedCeiling() : m_saved(SimdDetector::levelCeiling()) {
+    SimdDetector::setLevelCeiling(CPU_EXTENSION_AVX2);
+  }
+  ~UnlimitedCeiling() { SimdDetector::setLevelCeiling(m_saved); }
+
+private:
+  cpu_extension_t m_saved;
+};
+
+class SimdDetectorLevel : public ::testing::TestWithParam<LevelCase>, UnlimitedCeiling {};
+class SimdDetectorProbe : public ::testing::Test, UnlimitedCeiling {};
 
 TEST_P(SimdDetectorLevel, ReportsHighestUsableLevel) {
   g_cpu = GetParam().cpu;
@@ -80,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                   CPU_EXTENSION_AVX}),
     [](const ::testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
 
-TEST(SimdDetector, NeverExecutesXgetbvWithoutOsxsave) {
+TEST_F(SimdDetectorProbe, NeverExecutesXgetbvWithoutOsxsave) {
   g_cpu = {7, kEcxUpTo42 | kEcxAvx, kEdxAll, kEbxAvx2, 0x7};
   g_xgetbvCalls = 0;
   SimdDetector detector(kFakeSource);
@@ -101,9 +114,8 @@ TEST(SimdDetector, FeaturesKeepLeafMaximaAndClearRegisters) {
   EXPECT_EQ(*features.ecx(), kEcxUpTo42);
 }
 
-TEST(SimdDetector, CeilingLimitsEveryAnswer) {
+TEST_F(SimdDetectorProbe, CeilingLimitsEveryAnswer) {
   g_cpu = {7, kEcxUpTo42 | kEcxOsxsave | kEcxAvx, kEdxAll, kEbxAvx2, 0x7};
-  const cpu_extension_t saved = SimdDetector::levelCeiling();
   SimdDetector::setLevelCeiling(CPU_EXTENSION_SSSE3);
   SimdDetector detector(kFakeSource);
   EXPECT_EQ(detector.higher_instruction_set(), CPU_EXTENSION_SSSE3);
@@ -114,7 +126,6 @@ TEST(SimdDetector, CeilingLimitsEveryAnswer) {
   SimdDetector::setLevelCeiling(CPU_EXTENSION_NONE);
   EXPECT_FALSE(detector.mmxDetected());
   EXPECT_EQ(SimdDetector::processLevel(), CPU_EXTENSION_NONE);
-  SimdDetector::setLevelCeiling(saved);
 }
 
 TEST(SimdDetector, ThisProcessorHasAtLeastSse2) {
