@@ -4,6 +4,7 @@
 #ifndef STELOX_TESTS_RECTIFY_WARPFIXTURES_H
 #define STELOX_TESTS_RECTIFY_WARPFIXTURES_H
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <utility>
@@ -168,6 +169,43 @@ inline WarpMapFunc radialMap(int n, const Radial& radial) {
   const WarpSpline col =
       makeSpline(n, interpolate(t, [&](double u, double v) { return radial.col(u, v); }));
   return WarpMapFunc(row, col, 1.0, 1.0, 0.0, 0.0, 0.0, 0.0);
+}
+
+// A map given by any normalised function (row, column) -> (row, column), for
+// tables whose every entry is known in closed form. Outputs are clamped to
+// [0, 1] like a spline map's.
+class FunctionMap : public WarpMapFunc {
+public:
+  using Function = std::function<std::pair<double, double>(double, double)>;
+  explicit FunctionMap(Function f) : WarpMapFunc(affineMap(4, 1.0, 0.0, 1.0, 0.0)), m_f(std::move(f)) {}
+  WarpMapFunc* clone() const override { return new FunctionMap(*this); }
+  using WarpMapFunc::map;
+  void map(float& outRow, float& outCol, float inRow, float inCol) const override {
+    const std::pair<double, double> p = m_f(inRow, inCol);
+    outRow = static_cast<float>(std::min(1.0, std::max(0.0, p.first)));
+    outCol = static_cast<float>(std::min(1.0, std::max(0.0, p.second)));
+  }
+
+private:
+  Function m_f;
+};
+
+// A smooth 8-bit test image: neighbouring pixels differ by at most 3.
+inline unsigned char smoothPixel(int r, int c) {
+  return static_cast<unsigned char>(128.0 + 60.0 * std::sin(r / 23.0) + 60.0 * std::cos(c / 31.0 + 0.3 * std::sin(r / 50.0)));
+}
+
+// Bilinear sample of the smooth image's function at a real source position
+// (pixel centres at integers), positions clamped to the image.
+inline double sampleSmooth(double r, double c, int rows, int cols) {
+  r = std::min(std::max(r, 0.0), rows - 1.0);
+  c = std::min(std::max(c, 0.0), cols - 1.0);
+  const int r0 = std::min(static_cast<int>(r), rows - 2);
+  const int c0 = std::min(static_cast<int>(c), cols - 2);
+  const double b = r - r0;
+  const double a = c - c0;
+  return (smoothPixel(r0, c0) * (1 - a) + smoothPixel(r0, c0 + 1) * a) * (1 - b) +
+         (smoothPixel(r0 + 1, c0) * (1 - a) + smoothPixel(r0 + 1, c0 + 1) * a) * b;
 }
 
 } // namespace warpfixtures
