@@ -1,0 +1,258 @@
+// The correlation core against a plain implementation of the whole algorithm
+// (window sums formed directly), on every instruction-set path of this
+// processor, plus the worked examples of its arithmetic.
+#include "match/CorrelationCore.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Band {
+  int rows, cols;
+  std::vector<unsigned char> pixels;
+  unsigned char at(int r, int c) const { return pixels[static_cast<size_t>(r) * cols + c]; }
+};
+
+struct Settings {
+  unsigned d0, n, m;
+  double tau;
+  bool backForth;
+  unsigned short textureMapping = 255, backForthMapping = 251, subpixelMapping = 253;
+};
+
+// Direct transcription of the matcher's definition. Returns the output rows
+// (RA-M+1) x (CA-M+1), or nothing when the inputs are rejected.
+std::vector<unsigned short> referenceMatch(const Band& a, const Band& b, const Settings& s,
+                                           int tileWidth) {
+  const long long m = std::max(s.m, 1u);
+  const double textureCount = std::trunc(static_cast<double>(m) * (s.tau * m));
+  const bool texture = textureCount >= 1;
+  const long long n = s.n;
+  const long long tilesNeeded = texture ? (n + tileWidth) / tileWidth
+                                        : (n + tileWidth - 1) / tileWidth;
+  const long long tilesFit = (b.cols - (m - 1)) / tileWidth;
+  const long long tiles = std::min(tilesNeeded, tilesFit);
+  const long long last =
+      tilesNeeded > tilesFit ? tileWidth * tiles - 1 : (texture ? n : n - 1);
+  const long long groups = tileWidth == 8 ? 2 * tiles : tiles;
+  if (m > a.rows || m > a.cols || b.rows < a.rows || a.cols > b.cols || groups < 1 || n > 65535)
+    return {};
+  const int slots = static_cast<int>(4 * groups);
+  const int shift = texture ? 1 : 0;
+
+  // Pixels computed per slot: those whose windows at the widest offset of the
+  // slot's kernel call lie inside B. Slots of no call keep their start value 1.
+  std::vector<long long> limit(slots, -1);
+  for (int g = 0; g < groups;) {
+    const int lanes = (texture && g == 0) || groups - g < 2 ? 4 : 8;
+    const long long widest = 4 * g + lanes - 1 - shift;
+    const long long pixels = std::min<long long>(a.cols, b.cols - widest) - m + 1;
+    if (pixels < 0) break;
+    for (int k = 0; k < lanes; ++k) limit[4 * g + k] = pixels;
+    g += lanes / 4;
+  }
+
+  const int outRows = a.rows - static_cast<int>(m) + 1;
+  const int count = a.cols - static_cast<int>(m) + 1;
+  std::vector<unsigned short> out(static_cast<size_t>(outRows) * count);
+  const uint32_t* table = reciprocalTable();
+  for (int y = 0; y < outRows; ++y) {
+    auto score = [&](int x, int slot) -> unsigned {
+      if (x >= a.cols || slot >= slots) return 0xFFFF;
+      if (limit[slot] < 0) return 1;
+      if (x >= limit[slot]) return 0xFFFF;
+      unsigned sum = 1;
+      for (int r = y; r < y + m; ++r)
+        for (int c = x; c < x + m; ++c) {
+          const int other = (texture && slot == 0) ? 128 : b.at(r, c + slot - shift);
+          sum += std::abs(a.at(r, c) - other);
+        }
+      return sum & 0xFFFF;
+    };
+    // Inverse search over every position a forward match can point at.
+    std::vector<int> inverse(a.cols + n);
+    for (int p = 0; p < a.cols + n; ++p) {
+      const int first = shift;
+      const long long upper = std::min<long long>(p + first, n - 1);
+      int best = first;
+      unsigned bestValue = score(p, first);
+      for (int k = first + 1; k <= upper; ++k) {
+        const unsigned value = score(p - k + first, k);
+        if (value < bestValue) {
+          bestValue = value;
+          best = k;
+        }
+      }
+      inverse[p] = best;
+    }
+    for (int i = 0; i < count; ++i) {
+      int v = 0;
+      for (int k = 1; k <= n; ++k)
+        if (score(i, k) < score(i, v)) v = k;
+      const long long c = score(i, v);
+      unsigned short& o = out[static_cast<size_t>(y) * count + i];
+      const unsigned short sub = 0xFF00 + s.subpixelMapping;
+      if (texture) {
+        const long long x0 = 16LL * score(i, 0);
+        if (x0 < 16 * static_cast<long long>(textureCount) || c > x0) {
+          o = 0xFF00 + s.textureMapping;
+          continue;
+        }
+        if (s.backForth && v >= 1 && v <= 4077 && std::abs(v - inverse[i + v - 1]) > 1) {
+          o = 0xFF00 + s.backForthMapping;
+          continue;
+        }
+        if (v >= last) { o = sub; continue; }
+        if (v <= 1) { o = (s.d0 == 0 && v == 1) ? 0 : sub; continue; }
+        const long long p = score(i, v - 1), q = score(i, v + 1);
+        if (q == 0xFFFF || p < c || c > q) { o = sub; continue; }
+        const long long k = std::max(p, q) - c;
+        const long long delta =
+            (k > 4096 || k == 0) ? 0 : static_cast<long long>(std::floor((p - q) * table[k] / 1048576.0));
+        o = static_cast<unsigned short>(16 * (s.d0 + v - 1) + delta);
+      } else {
+        if (s.backForth && v <= 4077 && std::abs(v - inverse[i + v]) > 1) {
+          o = 0xFF00 + s.backForthMapping;
+          continue;
+        }
+        if (v >= last) { o = sub; continue; }
+        if (v == 0) { o = s.d0 == 0 ? 0 : sub; continue; }
+        const long long p = score(i, v - 1), q = score(i, v + 1);
+        if (q == 0xFFFF || p < c || c > q) { o = sub; continue; }
+        if (p > q) {
+          const long long k = p - c;
+          const long long delta = k > 4096 ? 0 : (p - q) * table[k] / 1048576;
+          o = static_cast<unsigned short>(16 * (s.d0 + v) + delta);
+        } else {
+          const long long k = q - c;
+          const long long delta = (k > 4096 || k == 0) ? 0 : (q - p) * table[k] / 1048576;
+          o = static_cast<unsigned short>(16 * (s.d0 + v) - delta);
+        }
+      }
+    }
+  }
+  return out;
+}
+
+// Copies a band into a view that starts at an odd column of a padded image,
+// so the kernels see unaligned rows and a row increment above the width.
+Image<unsigned char> toImage(const Band& band, Image<unsigned char>& storage) {
+  storage = Image<unsigned char>(band.rows + 2, band.cols + 37);
+  Image<unsigned char> view = storage.region(1, 3, band.rows, band.cols);
+  for (int r = 0; r < band.rows; ++r)
+    for (int c = 0; c < band.cols; ++c) view[r][c] = band.at(r, c);
+  return view;
+}
+
+struct Path {
+  cpu_extension_t cpu;
+  DiffKernelSet kernels;
+  std::string name;
+};
+
+std::vector<Path> pathsOfThisProcessor() {
+  const cpu_extension_t top = SimdDetector::processLevel();
+  std::vector<Path> paths;
+  const std::pair<cpu_extension_t, const char*> levels[] = {
+      {CPU_EXTENSION_NONE, "none"},   {CPU_EXTENSION_MMX, "mmx"},
+      {CPU_EXTENSION_SSE2, "sse2"},   {CPU_EXTENSION_SSSE3, "ssse3"},
+      {CPU_EXTENSION_SSE4_1, "sse4.1"}, {CPU_EXTENSION_AVX, "avx"},
+      {CPU_EXTENSION_AVX2, "avx2"}};
+  for (const auto& level : levels) {
+    if (level.first > top) continue;
+    paths.push_back({level.first, diffKernelsForLevel(level.first), level.second});
+  }
+  if (top >= CPU_EXTENSION_AVX2) {
+    paths.push_back({CPU_EXTENSION_AVX2, DiffKernelSet::Avx2, "avx2 16-slot kernels"});
+    if (diffKernelsSupported(DiffKernelSet::Avx512))
+      paths.push_back({CPU_EXTENSION_AVX2, DiffKernelSet::Avx512, "avx2 with avx512bw kernels"});
+  }
+  return paths;
+}
+
+// Edge-image-like content around 128: B is A moved by a few disparities that
+// change along the row, with noise, flat stretches and saturated pixels.
+void makePair(std::mt19937& rng, int rows, int colsA, int colsB, Band& a, Band& b) {
+  std::uniform_int_distribution<int> value(60, 196), noise(-3, 3), shift(2, 14), coin(0, 9);
+  b = {rows, colsB, std::vector<unsigned char>(static_cast<size_t>(rows) * colsB)};
+  for (auto& p : b.pixels) p = static_cast<unsigned char>(value(rng));
+  for (int c = 5; c < 11 && c < colsB; ++c)
+    for (int r = 0; r < rows; ++r) b.pixels[static_cast<size_t>(r) * colsB + c] = 128;
+  if (colsB > 12) b.pixels[12] = 255, b.pixels[colsB - 1] = 0;
+  a = {rows, colsA, std::vector<unsigned char>(static_cast<size_t>(rows) * colsA)};
+  int d = shift(rng);
+  for (int c = 0; c < colsA; ++c) {
+    if (c % 9 == 0) d = shift(rng);
+    for (int r = 0; r < rows; ++r) {
+      const int source = std::min(c + d, colsB - 1);
+      const int v = coin(rng) == 0 ? value(rng) : b.at(r, source) + noise(rng);
+      a.pixels[static_cast<size_t>(r) * colsA + c] = static_cast<unsigned char>(std::clamp(v, 0, 255));
+    }
+  }
+}
+
+std::vector<unsigned short> runCore(const Band& a, const Band& b, const Settings& s,
+                                    const Path& path, int outRows, int outCols) {
+  Image<unsigned char> storageA, storageB;
+  const Image<unsigned char> viewA = toImage(a, storageA), viewB = toImage(b, storageB);
+  Image<unsigned short> out(outRows, outCols);
+  out.init(0x1234);
+  twofastSubpixStereoWith(out, viewA, viewB, s.d0, s.n, s.m, path.cpu, path.kernels, s.tau,
+                          s.textureMapping, s.backForth, s.backForthMapping, s.subpixelMapping);
+  std::vector<unsigned short> result;
+  for (int r = 0; r < outRows; ++r)
+    for (int c = 0; c < outCols; ++c) result.push_back(out[r][c]);
+  return result;
+}
+
+}  // namespace
+
+TEST(CorrelationCore, RandomBandsMatchTheDirectDefinitionOnEveryPath) {
+  struct Case {
+    Settings settings;
+    int rowsA, colsA, extraColsB;
+  };
+  const Case cases[] = {
+      {{0, 64, 7, 0.0, true}, 14, 101, 64},
+      {{5, 64, 7, 0.5, true}, 13, 97, 70},
+      {{0, 16, 1, 0.0, false}, 6, 61, 16},
+      {{0, 16, 1, 2.0, true}, 5, 47, 21},
+      {{2, 13, 3, 0.3, true}, 9, 77, 13},
+      {{0, 40, 5, 1.0, true}, 10, 43, 8},     // tile limit: L below N - 1
+      {{0, 31, 9, 0.0, true}, 15, 83, 31},
+      {{0, 100, 11, 0.7, false}, 16, 59, 3},  // heavy tile limit
+      {{0, 24, 17, 0.0, true}, 19, 66, 30},   // sums wrap in 16 bits
+      {{1, 9, 2, 0.25, true}, 7, 39, 12},     // even mask
+      {{3, 1, 3, 0.5, true}, 6, 33, 1},       // a single disparity
+      {{0, 128, 7, 0.4, true}, 12, 180, 128},
+      {{0, 20, 3, 30.0, true}, 8, 64, 20},    // texture rejects about half
+      {{4, 20, 5, 25.0, false}, 9, 55, 24},
+  };
+  std::mt19937 rng(20261211);
+  for (const Case& test : cases) {
+    Band a, b;
+    makePair(rng, test.rowsA, test.colsA, test.colsA + test.extraColsB, a, b);
+    const Settings& s = test.settings;
+    for (const Path& path : pathsOfThisProcessor()) {
+      SCOPED_TRACE("M " + std::to_string(s.m) + " N " + std::to_string(s.n) + " d0 " +
+                   std::to_string(s.d0) + " tau " + std::to_string(s.tau) + " bf " +
+                   std::to_string(s.backForth) + " path " + path.name);
+      const int tileWidth = path.cpu >= CPU_EXTENSION_SSE2 ? 8 : 4;
+      const std::vector<unsigned short> expected = referenceMatch(a, b, s, tileWidth);
+      ASSERT_FALSE(expected.empty());
+      const int outRows = test.rowsA - static_cast<int>(s.m) + 1;
+      const int outCols = test.colsA - static_cast<int>(s.m) + 1;
+      const std::vector<unsigned short> actual = runCore(a, b, s, path, outRows, outCols);
+      ASSERT_EQ(actual.size(), expected.size());
+      for (size_t i = 0; i < actual.size(); ++i)
+        ASSERT_EQ(actual[i], expected[i]) << "row " << i / outCols << " column " << i % outCols;
+    }
+  }
+}
