@@ -95,6 +95,29 @@ STELOX_API void stereo_min_sse2_subpix(unsigned short* minScore, unsigned char* 
                                        const unsigned short* previous,
                                        const unsigned short* score, unsigned char d, int n);
 
+/* Colour splitting of packed 4-byte pixels (byte 0 blue, 1 green, 2 red,
+ * byte 3 never read; the layout of SteloxColorPixel): dst[i] = one byte of
+ * pixel i, for n pixels. */
+STELOX_API void extract_red(unsigned char* dst, int n, const void* src);
+STELOX_API void extract_grn(unsigned char* dst, int n, const void* src);
+STELOX_API void extract_blu(unsigned char* dst, int n, const void* src);
+/* All three planes at once. struct Pixel8x4 has the layout of SteloxColorPixel. */
+struct Pixel8x4;
+STELOX_API void extract_rgb(unsigned char* red, unsigned char* green, unsigned char* blue, int n,
+                            const struct Pixel8x4* src);
+
+/* Fixed-point row operations of the filters. ">> 16" rounds towards minus
+ * infinity; 16-bit sources are signed; products are exact.
+ * row_pack_op:     dst[i] = clamp((src[i] * scale) >> 16, 0, 255)
+ * row_scale_op:    dst[i] = low 16 bits of ((src[i] * scale) >> 16)
+ * row_bandpass_op: dst[i] = clamp(128 + ((centre[i] * centreWeight) >> 16)
+ *                                     + ((sums[i] * sumWeight) >> 16), 0, 255)
+ * The band-pass weights run fastest in -32768 .. 32767. */
+STELOX_API void row_pack_op(unsigned char* dst, int n, const short* src, int scale);
+STELOX_API void row_scale_op(short* dst, int n, const short* src, int scale);
+STELOX_API void row_bandpass_op(unsigned char* dst, int n, const unsigned char* centre,
+                                int centreWeight, const short* sums, int sumWeight);
+
 #ifdef __cplusplus
 }
 #endif
