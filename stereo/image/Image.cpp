@@ -140,17 +140,25 @@ template <typename T>
 void Image<T>::makeImage(Image& view, const Image& parent, const ImageROI& roi, bool keepOrigin)
 {
   checkRectangle(roi, parent.m_rows, parent.m_cols);
-  Image rectangle(parent);
-  rectangle.m_data = parent.m_data + static_cast<std::ptrdiff_t>(roi.row) * parent.m_rowIncrement + roi.col;
-  rectangle.m_rows = roi.rows;
-  rectangle.m_cols = roi.cols;
-  if (keepOrigin) {
-    rectangle.m_rowOffset = parent.m_rowOffset + roi.row;
-    rectangle.m_colOffset = parent.m_colOffset + roi.col;
-  } else {
-    rectangle.shrinkROI();
+  // Everything is read from parent before view changes: they may be one object.
+  T* const data = parent.m_data + static_cast<std::ptrdiff_t>(roi.row) * parent.m_rowIncrement + roi.col;
+  const int rowIncrement = parent.m_rowIncrement;
+  const ImageDim offset = keepOrigin ? ImageDim{parent.m_rowOffset + roi.row, parent.m_colOffset + roi.col}
+                                     : ImageDim{0, 0};
+  const ImageDim maxSize = keepOrigin ? parent.maxSize() : ImageDim{roi.rows, roi.cols};
+  if (view.m_buffer != parent.m_buffer) {
+    parent.m_buffer->link();
+    view.release();
+    view.m_buffer = parent.m_buffer;
   }
-  view = rectangle;
+  view.m_data = data;
+  view.m_rowIncrement = rowIncrement;
+  view.m_rows = roi.rows;
+  view.m_cols = roi.cols;
+  view.m_rowOffset = offset.rows;
+  view.m_colOffset = offset.cols;
+  view.m_maxRows = maxSize.rows;
+  view.m_maxCols = maxSize.cols;
 }
 
 template <typename T>
