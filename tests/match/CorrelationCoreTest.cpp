@@ -256,3 +256,143 @@ TEST(CorrelationCore, RandomBandsMatchTheDirectDefinitionOnEveryPath) {
     }
   }
 }
+
+namespace {
+
+// Matches one row (M = 1: every window is a single pixel, so each slot is
+// 1 + |A - B|) on every path and checks all paths agree; returns the row.
+std::vector<unsigned short> matchSingleRow(const std::vector<unsigned char>& rowA,
+                                           const std::vector<unsigned char>& rowB,
+                                           const Settings& s) {
+  const Band a{1, static_cast<int>(rowA.size()), rowA};
+  const Band b{1, static_cast<int>(rowB.size()), rowB};
+  std::vector<unsigned short> first;
+  for (const Path& path : pathsOfThisProcessor()) {
+    const std::vector<unsigned short> row =
+        runCore(a, b, s, path, 1, static_cast<int>(rowA.size()));
+    if (first.empty()) first = row;
+    EXPECT_EQ(row, first) << path.name;
+  }
+  return first;
+}
+
+std::vector<unsigned char> farFrom100(int n) { return std::vector<unsigned char>(n, 230); }
+
+}  // namespace
+
+TEST(CorrelationCore, SubpixelInterpolationValues) {
+  struct Case {
+    unsigned char before, best, after;  // B at offsets 2, 3, 4; A is 100
+    double tau;                         // texture layout when tau * M * M >= 1
+    unsigned short expected;            // d0 = 2, minimum at offset 3
+  };
+  const Case cases[] = {
+      {119, 109, 81, 0.0, 16 * 5},       // p = 20, c = 10, q = 20: no step
+      {129, 109, 91, 0.0, 16 * 5 + 7},   // p = 30, c = 10, q = 10: k = 20, 7.99 -> 7
+      {110, 91, 129, 0.0, 16 * 5 - 7},   // p = 11, q = 30: -7.6 truncates toward zero
+      {110, 91, 129, 1.0, 16 * 5 - 8},   // texture layout: the same scores floor to -8
+  };
+  for (const Case& c : cases) {
+    std::vector<unsigned char> rowB = farFrom100(20);
+    rowB[2] = c.before, rowB[3] = c.best, rowB[4] = c.after;
+    std::vector<unsigned char> rowA(10, 0);
+    rowA[0] = 100;
+    const std::vector<unsigned short> out = matchSingleRow(rowA, rowB, {2, 8, 1, c.tau, false});
+    EXPECT_EQ(out[0], c.expected) << int(c.before) << " " << c.tau;
+  }
+  const uint32_t* table = reciprocalTable();
+  EXPECT_EQ(table[1], 8388608u);
+  EXPECT_EQ(table[20], 419430u);
+  EXPECT_EQ(table[4096], 2048u);
+}
+
+TEST(CorrelationCore, EdgesOfTheSearchRange) {
+  struct Case {
+    int matchAt;  // B offset equal to A
+    unsigned d0;
+    double tau;
+    unsigned short expected;
+  };
+  const Case cases[] = {
+      {0, 0, 0.0, 0},       // offset 0 with d0 = 0 is disparity 0
+      {0, 3, 0.0, 0xFFFD},  // offset 0 with d0 > 0 cannot be interpolated
+      {0, 0, 1.0, 0},       // the same in the texture layout
+      {0, 3, 1.0, 0xFFFD},
+      {7, 0, 0.0, 0xFFFD},  // the last offset (N - 1) is never valid
+      {7, 0, 1.0, 0xFFFD},
+  };
+  for (const Case& c : cases) {
+    std::vector<unsigned char> rowB = farFrom100(24);
+    rowB[c.matchAt] = 100;
+    std::vector<unsigned char> rowA(10, 0);
+    rowA[0] = 100;
+    const std::vector<unsigned short> out = matchSingleRow(rowA, rowB, {c.d0, 8, 1, c.tau, false});
+    EXPECT_EQ(out[0], c.expected) << c.matchAt << " d0 " << c.d0 << " tau " << c.tau;
+  }
+}
+
+TEST(CorrelationCore, BackAndForthAcceptsOneOffsetOfDifference) {
+  // B holds distinct values; pixel 0 of A equals B at offset v, and the pixel
+  // at distance w before position v is the best match seen from B.
+  std::vector<unsigned char> rowB(24);
+  for (int k = 0; k < 24; ++k) rowB[k] = static_cast<unsigned char>(10 * k + 5);
+  struct Case {
+    int v, w;
+    bool passes;
+  };
+  for (const Case& c : {Case{1, 0, true}, Case{3, 1, false}, Case{2, 1, true}}) {
+    std::vector<unsigned char> rowA(10, 250);
+    rowA[0] = rowB[c.v];
+    rowA[c.v - c.w] = rowB[c.v];
+    const std::vector<unsigned short> out = matchSingleRow(rowA, rowB, {0, 8, 1, 0.0, true});
+    EXPECT_EQ(out[0] == 0xFFFB, !c.passes) << "v " << c.v << " w " << c.w;
+  }
+}
+
+TEST(CorrelationCore, TextureValidation) {
+  // Below one unit of texture the validation is off: identical output.
+  std::mt19937 rng(7);
+  Band a, b;
+  makePair(rng, 12, 70, 110, a, b);
+  for (const Path& path : pathsOfThisProcessor()) {
+    EXPECT_EQ(runCore(a, b, {0, 32, 7, 0.01, true}, path, 6, 64),
+              runCore(a, b, {0, 32, 7, 0.0, true}, path, 6, 64))
+        << path.name;
+  }
+  // A flat window at the edge zero level has no texture.
+  const Band flatA{3, 12, std::vector<unsigned char>(36, 128)};
+  const Band flatB{3, 30, std::vector<unsigned char>(90, 128)};
+  for (const Path& path : pathsOfThisProcessor()) {
+    for (unsigned short v : runCore(flatA, flatB, {0, 8, 3, 1.0, false}, path, 1, 10))
+      EXPECT_EQ(v, 0xFFFF) << path.name;
+    for (unsigned short v : runCore(flatA, flatB, {0, 8, 3, 0.0, false}, path, 1, 10))
+      EXPECT_NE(v, 0xFFFF) << path.name;
+  }
+}
+
+TEST(CorrelationCore, RejectedInputsLeaveTheOutputUntouched) {
+  struct Case {
+    int rowsA, colsA, rowsB, colsB, rowsD, colsD;
+    unsigned n, m;
+  };
+  const Case cases[] = {
+      {4, 20, 4, 40, 4, 20, 8, 5},       // mask taller than A
+      {8, 20, 8, 19, 8, 20, 8, 3},       // A wider than B
+      {8, 20, 7, 40, 8, 20, 8, 3},       // B shorter than A
+      {8, 20, 8, 40, 5, 20, 8, 3},       // output too short
+      {8, 20, 8, 40, 8, 17, 8, 3},       // output too narrow
+      {8, 20, 8, 40, 8, 20, 65536, 3},   // too many disparities
+      {8, 20, 8, 40, 8, 20, 0, 3},       // no disparity: no group
+      {4, 5121, 4, 5200, 4, 5121, 8, 1}, // beyond the 5120-column work arrays
+  };
+  for (const Case& c : cases) {
+    Image<unsigned char> a(c.rowsA, c.colsA), b(c.rowsB, c.colsB);
+    Image<unsigned short> d(c.rowsD, c.colsD);
+    d.init(0x4242);
+    EXPECT_EQ(twofast_subpix_stereo(d, a, b, 0, c.n, c.m, SimdDetector::processLevel(), 0.0,
+                                    255, true, 251, 253),
+              0);
+    for (int r = 0; r < c.rowsD; ++r)
+      for (int col = 0; col < c.colsD; ++col) ASSERT_EQ(d[r][col], 0x4242);
+  }
+}
