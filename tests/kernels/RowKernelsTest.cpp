@@ -338,3 +338,7 @@ TEST(RowKernels, StereoMinSubpixKeepsNeighbourScores) {
 }
 
 }  // namespace
+
+extern "C" int steloxKernelsFromC(void);
+
+TEST(RowKernels, CallableFromC) { EXPECT_EQ(steloxKernelsFromC(), 1); }
