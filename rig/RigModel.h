@@ -47,6 +47,15 @@ struct IdealRigSpec {
   std::array<cv::Vec3d, kRigLensCount> rotation{};
 };
 
+// What OpenCV's stereo calibration produces: camera 1 is the left camera,
+// camera 2 the right one, and p2 = R * p1 + T maps camera-1 coordinates into
+// camera-2 coordinates. T is in the unit of the calibration target (metres
+// here, so the baseline comes out in metres).
+struct OpenCvStereoCalibration {
+  cv::Size imageSize;
+  cv::Mat M1, D1, M2, D2, R, T;
+};
+
 // Thrown by the model sources for bad input; the message names the file (when
 // there is one) and the problem.
 class RigError : public std::runtime_error {
@@ -65,6 +74,17 @@ public:
   RigModel() = default;
 
   static RigModel ideal(const IdealRigSpec& spec);
+  // Rectifies the calibration with cv::stereoRectify (zero disparity, default
+  // scaling, same image size) and takes camera 1 as our left lens, camera 2
+  // as our right lens. Throws RigError for a calibration that is not a
+  // horizontal pair with camera 1 on the left.
+  static RigModel fromOpenCv(const OpenCvStereoCalibration& calibration);
+  // Reads M1, D1, M2, D2 from the intrinsics file and R, T from the
+  // extrinsics file as OpenCV's stereo calibration writes them. The image size
+  // comes from an "image_size" / "imageSize" entry of either file, else from
+  // size (RigError when neither gives one, or when they disagree).
+  static OpenCvStereoCalibration readOpenCvFiles(const std::string& intrinsicsPath, const std::string& extrinsicsPath,
+                                                 cv::Size size = cv::Size());
 
   // Raw and rectified images have the same size.
   int rows() const { return m_rows; }
