@@ -21,6 +21,8 @@ bool BilinearWarper3::build(const WarpMapFunc& map, int sourceRows, int sourceCo
   return true;
 }
 
+KernelType BilinearWarper3::kernelType() const { return KernelTypeBilinearWithHooks; }
+
 void BilinearWarper3::init() {
   m_kind = 0;
   initRange();

@@ -13,6 +13,7 @@ public:
 
   ~BilinearWarper3() override;
   Warper* clone() const override;
+  KernelType kernelType() const override;
 
   // Same arguments and tables as Warper3::build, then init().
   bool build(const WarpMapFunc& map, int sourceRows, int sourceCols, int sourceRowIncrement,

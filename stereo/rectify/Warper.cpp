@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "filter/BoxFilter.h"
+#include "image/simd/SimdDetector.h"
+#include "stelox_kernels.h"
+
 int validShiftPercent(int shiftPercent) {
   return (shiftPercent < 0 || shiftPercent > 99) ? 0 : shiftPercent;
 }
@@ -81,6 +85,8 @@ void Warper::computeRange(int extraRows) {
 
 void Warper::initRange() { computeRange(0); }
 
+KernelType Warper::kernelType() const { return KernelTypeBilinear; }
+
 bool Warper::matches(int outRows, int outCols, int sourceRows, int sourceCols,
                      int sourceRowIncrement, const ImageROI& roi, int rowShiftPercent,
                      int colShiftPercent, KernelType kind, int kernelSize) const {
@@ -88,7 +94,8 @@ bool Warper::matches(int outRows, int outCols, int sourceRows, int sourceCols,
          m_sourceRows == sourceRows && m_sourceCols == sourceCols &&
          m_sourceRowIncrement == sourceRowIncrement && m_sourceRoi == roi &&
          m_rowShiftPercent == rowShiftPercent && m_colShiftPercent == colShiftPercent &&
-         m_kind == kind && m_kernelSize == kernelSize;
+         (kind == KernelTypeBilinear) == (kernelType() == KernelTypeBilinear) &&
+         m_kernelSize == kernelSize;
 }
 
 template <typename T>
@@ -146,4 +153,48 @@ void Warper::warp(unsigned short* out, const unsigned short* raw, int tableRow, 
 void Warper::warp(Pixel8x4* out, const Pixel8x4* raw, int tableRow, int tableCol,
                   int count) const {
   nearestRow(out, raw, m_offsets[tableRow].data() + tableCol, count);
+}
+
+bool Warper::warp(Image<unsigned char>& out, const Image<unsigned char>& raw,
+                  Image<unsigned char>& filtered, Image<unsigned char>& filteredValid,
+                  Image<unsigned short>& columnSums, BoxFilter& boxFilter, int scale,
+                  int maskRows, int maskCols) const {
+  const int rawRows = raw.nRows();
+  const int rawCols = raw.nCols();
+  const int validRows = rawRows - maskRows + 1;
+  const int validCols = rawCols - maskCols + 1;
+  if (maskRows < 1 || maskCols < 1 || maskRows * maskCols < 2 ||
+      maskRows * maskCols > maxLowpassArea || validRows < 1 || validCols < 1 ||
+      !fits(out, filtered) || filtered.nRows() != rawRows || filtered.nCols() != rawCols ||
+      filteredValid.nRows() != validRows || filteredValid.nCols() != validCols ||
+      columnSums.nRows() < validRows || columnSums.nCols() < validCols)
+    return false;
+
+  const bool sse2 = SimdDetector().sse2Detected();
+  const int below = maskRows - 1 - maskRows / 2;
+  const int clearedTop = maskRows / 2;
+  const int clearedBottomStart = rawRows - (maskRows - 1) / 2;
+  const int* highestRow = m_rowRange[1].data();
+  const ImageDim origin = out.offset();
+  int next = 0;
+  for (int i = 0; i < out.nRows(); ++i) {
+    const int tableRow = origin.rows + i;
+    // Filter just as far down as this output row's lowest source row needs.
+    while (next - below <= highestRow[tableRow] && next < rawRows) {
+      const int completed = boxFilter.add(raw[next], rawCols, sse2);
+      Row<unsigned char> row = filtered[next];
+      if (next < clearedTop || next >= clearedBottomStart) {
+        std::fill(row.data(), row.data() + rawCols, 0);
+      } else {
+        std::fill(row.data(), row.data() + maskCols / 2, 0);
+        std::fill(row.data() + rawCols - (maskCols - 1) / 2, row.data() + rawCols, 0);
+      }
+      if (completed >= 0)
+        row_pack_op(filteredValid[completed].data(), validCols,
+                    reinterpret_cast<const short*>(columnSums[completed].data()), scale);
+      ++next;
+    }
+    warp(out[i].data(), filtered.bufferconstptr(), tableRow, origin.cols, out.nCols());
+  }
+  return true;
 }

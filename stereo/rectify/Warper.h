@@ -23,12 +23,29 @@ enum KernelType : int {
 // each writes different output rows. Clones share the tables.
 class Warper {
 public:
+  // Largest box of the low-pass warp: its 16-bit sums are read as signed.
+  static constexpr int maxLowpassArea = 128;
+
   Warper();
   Warper(const Warper&) = default;
   Warper& operator=(const Warper&) = delete;
 
   virtual ~Warper();
   virtual Warper* clone() const;
+
+  // Low-pass warp: feeds the raw rows through the box filter just before the
+  // table needs them and warps each output row from the box-filtered copy.
+  // filtered is the raw image's size, with the row increment this table was
+  // built for; filteredValid its view at (maskRows / 2, maskCols / 2) of
+  // (raw rows - maskRows + 1) x (raw cols - maskCols + 1); columnSums the
+  // accumulator the box filter was reset on for maskRows x maskCols; scale =
+  // 65536 / (maskRows * maskCols). The mask area must lie in 2 ... 128 (its
+  // sums are read as signed 16-bit values). Returns false, writing nothing,
+  // when the mask or the images do not fit the table.
+  virtual bool warp(Image<unsigned char>& out, const Image<unsigned char>& raw,
+                    Image<unsigned char>& filtered, Image<unsigned char>& filteredValid,
+                    Image<unsigned short>& columnSums, BoxFilter& boxFilter, int scale,
+                    int maskRows, int maskCols) const;
 
   // Warps every row of out from raw. out may be a keepOrigin view of the
   // rectified frame: its offset selects the table entries. Returns false,
@@ -55,6 +72,10 @@ public:
   // 0). Returns false for sizes no table can be built for.
   bool build(const WarpMapFunc& map, int sourceRows, int sourceCols, int sourceRowIncrement,
              int outRows, int outCols, int rowShiftPercent, int colShiftPercent, int kernelSize);
+
+  // The kind of warper a request must name to be served by this one: 0 for
+  // Warper and Warper3, any other value for BilinearWarper3.
+  virtual KernelType kernelType() const;
 
   // True when this warper serves exactly this request.
   bool matches(int outRows, int outCols, int sourceRows, int sourceCols, int sourceRowIncrement,
