@@ -10,6 +10,7 @@
 #include "calibration/ConfigFile.h"
 #include "calibration/ConfigSection.h"
 #include "rectify/WarpMapFunc.h"
+#include "stelox.h"
 
 using namespace SteloxRig;
 
@@ -219,5 +220,46 @@ TEST(CalibrationWriter, WriteFileLeavesNoPartialFile) {
   EXPECT_EQ(content.str(), writer.text());
   EXPECT_FALSE(fileExists(path + ".partial"));
   std::remove(path.c_str());
+  rmdir(folder);
+}
+
+TEST(CalibrationWriter, LoadsAsAContextAndStaysLoadableWhenWrittenBack) {
+  char folder[] = "/tmp/stelox-rig-ctx-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string current = std::string(folder) + "/current.txt";
+  const std::string loadedDefault = std::string(folder) + "/default.txt";
+
+  CalibrationWriter writer(CalibrationIdentity{77, "rig-test", "", "written by the rig test"});
+  writer.addConfiguration(distortedRig(240, 320, 0.1));
+  writer.addConfiguration(distortedRig(480, 640, 0.25));
+  const std::string text = writer.text();
+  SteloxContext context = nullptr;
+  ASSERT_EQ(steloxGetDefaultContextFromMemory(&context, text.c_str()), SteloxErrorOk);
+  SteloxCameraConfiguration configuration;
+  ASSERT_EQ(steloxGetCameraConfiguration(context, &configuration), SteloxErrorOk);
+  EXPECT_EQ(configuration, 0);
+  float focal = 0.0f;
+  EXPECT_EQ(steloxGetFocalLength(context, &focal), SteloxErrorOk);
+  EXPECT_NEAR(focal, 0.8 * 320, 1e-3);
+  EXPECT_EQ(steloxSetCameraConfiguration(context, static_cast<SteloxCameraConfiguration>(1)), SteloxErrorOk);
+  float baseline = 0.0f;
+  EXPECT_EQ(steloxGetBaseline(context, &baseline), SteloxErrorOk);
+  EXPECT_FLOAT_EQ(baseline, 0.25f);
+  int serial = 0;
+  EXPECT_EQ(steloxGetSerialNumber(context, &serial), SteloxErrorOk);
+  EXPECT_EQ(serial, 77);
+
+  ASSERT_EQ(steloxWriteCurrentContextToFile(context, current.c_str()), SteloxErrorOk);
+  ASSERT_EQ(steloxWriteDefaultContextToFile(context, loadedDefault.c_str()), SteloxErrorOk);
+  EXPECT_EQ(steloxDestroyContext(context), SteloxErrorOk);
+  for (const std::string& path : {current, loadedDefault}) {
+    SteloxContext reloaded = nullptr;
+    EXPECT_EQ(steloxGetDefaultContextFromFile(&reloaded, path.c_str()), SteloxErrorOk) << path;
+    if (reloaded) {
+      EXPECT_EQ(steloxSetCameraConfiguration(reloaded, static_cast<SteloxCameraConfiguration>(1)), SteloxErrorOk);
+      steloxDestroyContext(reloaded);
+    }
+    std::remove(path.c_str());
+  }
   rmdir(folder);
 }
