@@ -9,22 +9,6 @@
 
 namespace {
 
-// A spline needs n + 4 knots per axis and n x n coefficients, n being the
-// record's coefficient count.
-bool usableWarp(const std::shared_ptr<const WarpData>& warp) {
-  if (!warp || warp->getParseResult() != ParseErrorOk)
-    return false;
-  const int n = warp->getNumCoefs(0);
-  if (n < 1 || warp->getNumCoefs(1) != n)
-    return false;
-  const auto enough = [](const WarpData::Values& values, std::size_t count) {
-    return values && values->size() >= count;
-  };
-  const std::size_t knots = static_cast<std::size_t>(n) + WarpSpline::order;
-  return enough(warp->getXKnots(), knots) && enough(warp->getYKnots(), knots) &&
-         enough(warp->getCoefs(), static_cast<std::size_t>(n) * n);
-}
-
 WarpSpline splineOf(const WarpData& warp, int cacheRows, int cacheCols) {
   return WarpSpline(warp.getYKnots()->data(), warp.getXKnots()->data(),
                     warp.getCoefs()->data(), warp.getNumCoefs(0), cacheRows, cacheCols);
@@ -43,8 +27,8 @@ bool validSizes(int outCols, int outRows, int rawCols, int rawRows) {
 } // namespace
 
 Rectifier::RectifierImpl::RectifierImpl(const RectifyLensData& d) {
-  if (!usableWarp(d.rectifiedWarpData[0]) || !usableWarp(d.rectifiedWarpData[1]) ||
-      !usableWarp(d.distortedWarpData[0]) || !usableWarp(d.distortedWarpData[1])) {
+  if (!warpDataUsable(d.rectifiedWarpData[0]) || !warpDataUsable(d.rectifiedWarpData[1]) ||
+      !warpDataUsable(d.distortedWarpData[0]) || !warpDataUsable(d.distortedWarpData[1])) {
     m_constructionResult = RectifyErrorInvalidWarpData;
     return;
   }

@@ -31,4 +31,8 @@ struct RectifyLensData {
   int sensorCols = 0;
 };
 
+// True when a warp record was read without error and holds the n + 4 knots per
+// axis and n x n coefficients its coefficient count n needs.
+bool warpDataUsable(const std::shared_ptr<const WarpData>& warp);
+
 #endif

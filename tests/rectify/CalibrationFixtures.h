@@ -66,6 +66,7 @@ inline std::vector<double> affineColCoefficients(int n, double scale, double shi
 
 struct LensSpec {
   int id = 0;
+  bool hasId = true;
   int position[3] = {0, 0, 0};
   bool gain = true;
   std::string extraLines;
@@ -97,7 +98,9 @@ inline std::string calibrationText(const CameraSpec& camera) {
     text += "CalibratedSensorRoiResolution " + std::to_string(camera.sensorCols) + " " +
             std::to_string(camera.sensorRows) + "\n";
   for (const LensSpec& lens : camera.lenses) {
-    text += "BeginCamera\nID " + std::to_string(lens.id) + "\n";
+    text += "BeginCamera\n";
+    if (lens.hasId)
+      text += "ID " + std::to_string(lens.id) + "\n";
     text += "Position " + std::to_string(lens.position[0]) + " " +
             std::to_string(lens.position[1]) + " " + std::to_string(lens.position[2]) + "\n";
     if (lens.gain)
