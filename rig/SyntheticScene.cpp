@@ -31,8 +31,8 @@ private:
 
 // Lattice value in [-1, 1] of one texture cell.
 double latticeValue(std::uint64_t seed, std::int64_t i, std::int64_t j) {
-  const std::uint64_t h = mix64(seed ^ mix64(static_cast<std::uint64_t>(i) * 0x632BE59BD9B4E019ull +
-                                             static_cast<std::uint64_t>(j)));
+  const std::uint64_t h = mix64(seed + static_cast<std::uint64_t>(i) * 0x632BE59BD9B4E019ull +
+                                static_cast<std::uint64_t>(j) * 0x8CB92BA72F3D8DD7ull);
   return static_cast<double>(h >> 11) * 0x1.0p-52 - 1.0;
 }
 

@@ -16,42 +16,25 @@
 #include "calibration/ConfigFile.h"
 #include "calibration/ConfigSection.h"
 #include "rectify/Rectifier.h"
+#include "rectify/SteloxRectifyMgr.h"
 
 using namespace SteloxRig;
 
 namespace {
 
 // The two rectifiers (index 0 right, 1 left) of the single configuration of a
-// calibration text, built from the lens records the way the library does.
+// calibration text, from the library's rectification manager.
 std::vector<std::shared_ptr<Rectifier>> loadRectifiers(const std::string& text) {
   ConfigFile file;
   EXPECT_EQ(file.loadBuffer(text.c_str()), ParseErrorOk);
-  const auto section = file.getConfigSection(0);
-  const ConfigHeader& header = *section->getHeader();
-  std::vector<std::shared_ptr<Rectifier>> rectifiers(2);
-  for (int i = 0; i < section->getNumberOfLensData(); ++i) {
-    const LensData& lens = *section->getLensData(i);
-    RectifyLensData d;
-    d.id = lens.getId();
-    d.focalLengthX = header.getFocalLengthX();
-    d.focalLengthY = header.getFocalLengthY();
-    d.imageCenterX = header.getImageCenterX();
-    d.imageCenterY = header.getImageCenterY();
-    d.gain = lens.getGain();
-    for (int k = 0; k < 2; ++k) {
-      d.rectifiedWarpIds[k] = lens.getWarpDataRectifiedId()[k];
-      d.distortedWarpIds[k] = lens.getWarpDataDistortedId()[k];
-      d.rectifiedWarpData[k] = lens.getWarpDataRectified(k);
-      d.distortedWarpData[k] = lens.getWarpDataDistorted(k);
-    }
-    d.sensorRows = header.getCalibratedSensorRoiRows();
-    d.sensorCols = header.getCalibratedSensorRoiCols();
-    rectifiers[lens.getPosition()[0] == 0 ? 0 : 1] = std::make_shared<Rectifier>(d);
-  }
-  for (const auto& r : rectifiers) {
-    EXPECT_TRUE(r);
-    if (r) {
-      EXPECT_EQ(r->getConstructionResult(), RectifyErrorOk);
+  const SteloxRectifyMgr manager(*file.getConfigSection(0));
+  EXPECT_EQ(manager.getCreationResult(), RectifyErrorOk);
+  std::vector<std::shared_ptr<Rectifier>> rectifiers;
+  for (int lens = 0; lens < 2; ++lens) {
+    rectifiers.push_back(manager.getRectifier(lens));
+    EXPECT_TRUE(rectifiers.back());
+    if (rectifiers.back()) {
+      EXPECT_EQ(rectifiers.back()->getConstructionResult(), RectifyErrorOk);
     }
   }
   return rectifiers;
