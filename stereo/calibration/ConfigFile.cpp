@@ -51,6 +51,10 @@ ParseError ConfigFile::load(const std::string& fileName) {
 
 ParseError ConfigFile::load(std::FILE* stream) {
   clear();
+  if (stream == nullptr) {
+    m_result = ParseErrorFileOpen;
+    return m_result;
+  }
   try {
     std::rewind(stream);
     // A line is what one read with a 4096-byte buffer returns; text after an
@@ -58,6 +62,12 @@ ParseError ConfigFile::load(std::FILE* stream) {
     std::vector<std::string> raw;
     char buffer[ParseTools::kMaxLineLength + 1];
     while (std::fgets(buffer, sizeof(buffer), stream) != nullptr) raw.emplace_back(buffer);
+    // A stream that fails mid-way (a directory, an I/O error) would otherwise
+    // pass for a shorter text.
+    if (std::ferror(stream)) {
+      m_result = ParseErrorFileOpen;
+      return m_result;
+    }
 
     std::vector<std::size_t> starts;
     for (std::size_t i = 0; i < raw.size(); ++i) {

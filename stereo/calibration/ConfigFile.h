@@ -36,7 +36,8 @@ public:
   explicit ConfigFile(const std::string& fileName);
 
   ParseError load(const std::string& fileName);
-  // Reads an open stream from its start.
+  // Reads an open stream from its start. A null stream or one that fails to
+  // read gives ParseErrorFileOpen and no configurations.
   ParseError load(std::FILE* stream);
   // Reads a zero-terminated text; null reads as an empty text.
   ParseError loadBuffer(const char* text);

@@ -106,6 +106,10 @@ TEST(ConfigFile, NamedFileIsReadAndAMissingOneCannotBeOpened) {
   EXPECT_EQ(file.load(std::string(name)), ParseErrorFileOpen);
   EXPECT_EQ(file.getParseResult(), ParseErrorFileOpen);
   EXPECT_EQ(file.getNumberOfConfigurations(), 0);
+
+  // A directory opens but cannot be read; a null stream cannot be read.
+  EXPECT_EQ(file.load(std::string("/tmp")), ParseErrorFileOpen);
+  EXPECT_EQ(file.load(static_cast<std::FILE*>(nullptr)), ParseErrorFileOpen);
 }
 
 TEST(ConfigFile, BufferSkipsBlankLinesAndStartsAtVersionInAnyCase) {
