@@ -14,6 +14,66 @@ static void expectText(const char* got, const char* want) {
   }
 }
 
+/* A two-lens calibration with placeholder warp tables. */
+static const char* const kCalibration =
+    "Version \"GEMLO 4.0\"\nProduct gemlo\nSerialNumber 77\nPartId GM2-C\n"
+    "FocalLength 0.8 1.1\nImageCenter 0.5 0.5\nBaseLine 0.12\nResolution 480 640\n"
+    "CameraConfiguration 2CameraHorizontal\n"
+    "BeginCamera\nId 0\nPosition 0 0 0\nGain 1.0\nRectifiedSpline 1 2\nDistortedSpline 3 4\nEndCamera\n"
+    "BeginCamera\nId 1\nPosition -1 0 0\nGain 1.0\nRectifiedSpline 1 2\nDistortedSpline 3 4\nEndCamera\n"
+    "BeginWarp\nId 1\nNumberKnots 5\nKnotsX 0 0 0 0 1\nKnotsY 0 0 0 0 1\nNumberCoefs 1 1\nCoefs 0.5\nEndWarp\n"
+    "BeginWarp\nId 2\nNumberKnots 5\nKnotsX 0 0 0 0 1\nKnotsY 0 0 0 0 1\nNumberCoefs 1 1\nCoefs 0.5\nEndWarp\n"
+    "BeginWarp\nId 3\nNumberKnots 5\nKnotsX 0 0 0 0 1\nKnotsY 0 0 0 0 1\nNumberCoefs 1 1\nCoefs 0.5\nEndWarp\n"
+    "BeginWarp\nId 4\nNumberKnots 5\nKnotsX 0 0 0 0 1\nKnotsY 0 0 0 0 1\nNumberCoefs 1 1\nCoefs 0.5\nEndWarp\n";
+
+/* Loads a context, sets parameters and runs one frame without
+ * rectification; every call must give its documented result. */
+static void checkContextFamilies(void) {
+  SteloxContext context = NULL;
+  SteloxContext copy = NULL;
+  SteloxMonoStereoPair pair;
+  SteloxImage right, left, image;
+  SteloxImage16 disparity;
+  static unsigned char pixels[2][24 * 32];
+  int rows = 0, cols = 0, mask = 0, serial = 0;
+  size_t i;
+
+  if (steloxSetStereoMask(NULL, 9) != SteloxErrorInvalidContext) ++failures;
+  if (steloxGetDefaultContextFromMemory(&context, NULL) != SteloxErrorNullBuffer || context != NULL) ++failures;
+  if (steloxGetDefaultContextFromMemory(&context, kCalibration) != SteloxErrorOk) {
+    fprintf(stderr, "the calibration does not load\n");
+    ++failures;
+    return;
+  }
+  if (steloxGetSerialNumber(context, &serial) != SteloxErrorOk || serial != 77) ++failures;
+  if (steloxSetStereoMask(context, 8) != SteloxErrorInvalidSetting) ++failures;
+  if (steloxSetStereoMask(context, 9) != SteloxErrorOk) ++failures;
+  if (steloxGetStereoMask(context, &mask) != SteloxErrorOk || mask != 9) ++failures;
+  if (steloxGetResolution(context, &rows, &cols) != SteloxErrorOk || rows != 480 || cols != 640) ++failures;
+  if (steloxCopyContext(context, &copy) != SteloxErrorOk) ++failures;
+  if (steloxDestroyContext(context) != SteloxErrorOk) ++failures;
+
+  for (i = 0; i < sizeof(pixels[0]); ++i) {
+    pixels[0][i] = (unsigned char)(i * 7);
+    pixels[1][i] = (unsigned char)(i * 7 + 3);
+  }
+  right.rows = 24; right.cols = 32; right.rowIncrement = 32; right.data = pixels[0];
+  left = right;
+  left.data = pixels[1];
+  if (steloxBuildMonoStereoPairFromBuffers(&right, &left, &pair) != SteloxErrorOk) ++failures;
+  if (steloxSetRectify(copy, 0) != SteloxErrorOk) ++failures;
+  if (steloxStereo(copy) != SteloxErrorRectificationNotDone) ++failures;
+  if (steloxRectify(copy, &pair) != SteloxErrorOk) ++failures;
+  if (steloxStereo(copy) != SteloxErrorOk) ++failures;
+  if (steloxGetImage(copy, SteloxImageTypeRectified, SteloxCameraLeft, &image) != SteloxErrorOk ||
+      image.rows != 24 || image.cols != 32 || image.data[5] != pixels[1][5])
+    ++failures;
+  if (steloxGetImage16(copy, SteloxImage16TypeDisparity, SteloxCameraReference, &disparity) != SteloxErrorOk ||
+      disparity.data == NULL)
+    ++failures;
+  if (steloxDestroyContext(copy) != SteloxErrorOk) ++failures;
+}
+
 int main(void) {
   SteloxVersion version;
   if (steloxGetVersion(NULL) != SteloxErrorNullVersionStructure) ++failures;
@@ -25,6 +85,7 @@ int main(void) {
   expectText(steloxErrorToString(SteloxErrorInvalidRowIncrement), "Invalid Row Increment. ");
   expectText(steloxErrorToString((SteloxError)51), "Unknown Error");
   expectText(steloxErrorToString((SteloxError)-1), "Unknown Error");
+  checkContextFamilies();
   printf("%s\n", steloxVersion());
   return failures == 0 ? 0 : 1;
 }
