@@ -20,8 +20,9 @@ int paddedRowIncrement(int cols, int elementsPerAlignment) {
   return (cols + elementsPerAlignment - 1) / elementsPerAlignment * elementsPerAlignment;
 }
 
-bool validSizes(int outCols, int outRows, int rawCols, int rawRows) {
-  return outCols > 0 && outRows > 0 && rawCols > 0 && rawRows > 0;
+// Images with pixels, raw rows at least as long as the raw width.
+bool validSizes(int outCols, int outRows, int rawCols, int rawRows, int rawRowIncrement) {
+  return outCols > 0 && outRows > 0 && rawCols > 0 && rawRows > 0 && rawRowIncrement >= rawCols;
 }
 
 } // namespace
@@ -145,7 +146,7 @@ RectifyError Rectifier::RectifierImpl::lowpassRectify(
     int rowShiftPercent, int colShiftPercent, KernelType kind, int kernelSize) {
   if (m_constructionResult != RectifyErrorOk)
     return m_constructionResult;
-  if (!validSizes(outCols, outRows, rawCols, rawRows))
+  if (!validSizes(outCols, outRows, rawCols, rawRows, rawRowIncrement))
     return RectifyErrorBuildWarper;
   chooseFactors(rowFactor, colFactor, rawRows, rawCols, outRows, outCols);
   // The low-pass table addresses the filtered copy, allocated like any 8-bit
@@ -170,9 +171,9 @@ RectifyError Rectifier::RectifierImpl::lowpassRectify(int outCols, int outRows,
                                                       const unsigned char* raw,
                                                       unsigned rowFactor, unsigned colFactor,
                                                       const Warper& warper) {
-  if (!validSizes(outCols, outRows, rawCols, rawRows) || rawRowIncrement < 1)
+  if (!validSizes(outCols, outRows, rawCols, rawRows, rawRowIncrement))
     return RectifyErrorBuildWarper;
-  const Image<unsigned char> rawView(rawRows, std::min(rawCols, rawRowIncrement), rawRowIncrement,
+  const Image<unsigned char> rawView(rawRows, rawCols, rawRowIncrement,
                                      const_cast<unsigned char*>(raw));
   Image<unsigned char> outView(outRows, outCols, out);
   chooseFactors(rowFactor, colFactor, rawRows, rawCols, outRows, outCols);
@@ -205,9 +206,9 @@ RectifyError Rectifier::RectifierImpl::unpackLowpassRectify(
   if (m_constructionResult != RectifyErrorOk)
     return m_constructionResult;
   const int rawRowIncrement = rawRowIncrementBytes / 4;
-  if (!validSizes(outCols, outRows, rawCols, rawRows) || rawRowIncrement < 1)
+  if (!validSizes(outCols, outRows, rawCols, rawRows, rawRowIncrement))
     return RectifyErrorBuildWarper;
-  const Image<Pixel8x4> rawView(rawRows, std::min(rawCols, rawRowIncrement), rawRowIncrement,
+  const Image<Pixel8x4> rawView(rawRows, rawCols, rawRowIncrement,
                                 static_cast<Pixel8x4*>(const_cast<void*>(raw)));
   Image<unsigned char> planes[3] = {Image<unsigned char>(rawRows, rawView.nCols()),
                                     Image<unsigned char>(rawRows, rawView.nCols()),
@@ -234,10 +235,10 @@ RectifyError Rectifier::RectifierImpl::unpackLowpassRectify(int outCols, int out
   if (m_constructionResult != RectifyErrorOk)
     return m_constructionResult;
   const int rawRowIncrement = rawRowIncrementBytes / 4;
-  if (!validSizes(outCols, outRows, rawCols, rawRows) || rawRowIncrement < 1)
+  if (!validSizes(outCols, outRows, rawCols, rawRows, rawRowIncrement))
     return RectifyErrorBuildWarper;
   chooseFactors(rowFactor, colFactor, rawRows, rawCols, outRows, outCols);
-  const Image<Pixel8x4> rawView(rawRows, std::min(rawCols, rawRowIncrement), rawRowIncrement,
+  const Image<Pixel8x4> rawView(rawRows, rawCols, rawRowIncrement,
                                 static_cast<Pixel8x4*>(const_cast<void*>(raw)));
   Image<Pixel8x4> outView(outRows, outCols, static_cast<Pixel8x4*>(out));
   Warper* warper = nullptr;

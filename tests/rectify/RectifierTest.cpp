@@ -372,3 +372,24 @@ TEST(Rectifier, UnusableWarpRecordsAreRefused) {
   EXPECT_EQ(sensorSized.getFocalLengthX(), 0.75);
   EXPECT_EQ(sensorSized.getCurrentFocalLengthX(), Rectifier::sdInvalidFocalLength);
 }
+
+TEST(Rectifier, RefusesRawRowsShorterThanTheWidth) {
+  Rectifier rectifier(identityLens());
+  std::vector<unsigned char> raw(40 * 30, 1), out(20 * 15, 7);
+  std::vector<Pixel8x4> colour(40 * 30), colourOut(20 * 15);
+  EXPECT_EQ(rectifier.rectify(15, 20, out.data(), 30, 40, 29, raw.data(), 0, 0, 40, 30, 0, 0, KernelTypeBilinear, 5),
+            RectifyErrorBuildWarper);
+  EXPECT_EQ(rectifier.lowpassRectify(15, 20, out.data(), 30, 40, 29, raw.data(), 0, 0, 40, 30, 0, 0, 0, 0,
+                                     KernelTypeBilinear, 5),
+            RectifyErrorBuildWarper);
+  EXPECT_EQ(rectifier.unpackLowpassRectify(15, 20, colourOut.data(), 30, 40, 4 * 29, colour.data(), 0, 0, 40, 30,
+                                           0, 0),
+            RectifyErrorBuildWarper);
+  EXPECT_EQ(rectifier.unpackLowpassRectify(15, 20, out.data(), out.data(), out.data(), 30, 40, 4 * 29,
+                                           colour.data(), 0, 0, 40, 30, 0, 0, 0, 0, KernelTypeBilinear, 5),
+            RectifyErrorBuildWarper);
+  EXPECT_EQ(rectifier.lowpassRectify(0, 20, out.data(), 30, 40, 30, raw.data(), 0, 0, 40, 30, 0, 0, 0, 0,
+                                     KernelTypeBilinear, 5),
+            RectifyErrorBuildWarper);
+  EXPECT_EQ(out, std::vector<unsigned char>(20 * 15, 7));
+}

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "WarpFixtures.h"
+#include "filter/BoxFilter.h"
 #include "rectify/BilinearWarper3.h"
 #include "rectify/Warper3.h"
 #include "rectify/WarpRowKernels.h"
@@ -247,4 +248,77 @@ TEST(Warper3, ExtremeSourceRowsKeepTheCellInside) {
   ASSERT_TRUE(warper.build(constantMap(1.0, 1.0), rows, 4, 4, 1, 1, {0, 0, rows, 4}, 0, 0, 5));
   EXPECT_EQ(warper.offsets()[0][0], (rows - 2) * 4 + 2);
   EXPECT_EQ(warper.rowWeights()[0][0], 127);
+}
+
+TEST(Warper3, LowpassWarpSamplesTheBoxMeans) {
+  const int rows = 40, cols = 50, outRows = 20, outCols = 25;
+  Image<unsigned char> raw(rows, cols);
+  std::mt19937 random(11);
+  for (int r = 0; r < rows; ++r)
+    for (int c = 0; c < cols; ++c)
+      raw[r][c] = static_cast<unsigned char>(random());
+  const WarpMapFunc map = radialMap(8, Radial{0.1});
+  struct Case {
+    int maskRows, maskCols;
+  };
+  for (const Case& m : {Case{2, 2}, Case{3, 4}, Case{1, 5}, Case{4, 1}}) {
+    Image<unsigned char> filtered(rows, cols);
+    Warper3 warper;
+    ASSERT_TRUE(warper.build(map, rows, cols, filtered.nRowInc(), outRows, outCols, {0, 0, rows, cols}, 0, 0, 5));
+    // Box means placed at the box centre (mask / 2), zero elsewhere,
+    // computed directly.
+    const int scale = 65536 / (m.maskRows * m.maskCols);
+    std::vector<unsigned char> means(rows * cols, 0);
+    for (int r = 0; r + m.maskRows <= rows; ++r)
+      for (int c = 0; c + m.maskCols <= cols; ++c) {
+        int sum = 0;
+        for (int a = 0; a < m.maskRows; ++a)
+          for (int b = 0; b < m.maskCols; ++b)
+            sum += raw[r + a][c + b];
+        means[(r + m.maskRows / 2) * cols + c + m.maskCols / 2] = static_cast<unsigned char>((sum * scale) >> 16);
+      }
+    Image<unsigned char> valid(filtered, {m.maskRows / 2, m.maskCols / 2, rows - m.maskRows + 1, cols - m.maskCols + 1},
+                               false);
+    Image<unsigned short> columnSums =
+        Image<unsigned short>::constImage(rows - m.maskRows + 1, cols - m.maskCols + 1, 0);
+    BoxFilter box;
+    box.reset(columnSums, m.maskRows, m.maskCols);
+    Image<unsigned char> out(outRows, outCols);
+    ASSERT_TRUE(warper.warp(out, raw, filtered, valid, columnSums, box, scale, m.maskRows, m.maskCols));
+    const int w = filtered.nRowInc();
+    for (int i = 0; i < outRows; ++i)
+      for (int j = 0; j < outCols; ++j) {
+        const int o = warper.offsets()[i][j];
+        const int a = warper.colWeights()[i][j], b = warper.rowWeights()[i][j];
+        const auto p = [&](int offset) { return static_cast<int>(means[offset / w * cols + offset % w]); };
+        const int expected =
+            ((p(o) * (128 - a) + p(o + 1) * a) * (128 - b) + (p(o + w) * (128 - a) + p(o + w + 1) * a) * b) >> 14;
+        ASSERT_EQ(out[i][j], expected) << m.maskRows << "x" << m.maskCols << " at " << i << "," << j;
+      }
+  }
+}
+
+TEST(Warper3, LowpassWarpRefusesMasksBeyondSixteenBitSums) {
+  const int rows = 40, cols = 50;
+  Image<unsigned char> raw(rows, cols), filtered(rows, cols), out(10, 10);
+  out.init(7);
+  Warper3 warper;
+  ASSERT_TRUE(warper.build(affineMap(5, 1, 0, 1, 0), rows, cols, filtered.nRowInc(), 10, 10, {0, 0, rows, cols}, 0,
+                           0, 5));
+  const auto attempt = [&](int maskRows, int maskCols, Image<unsigned char>& target) {
+    Image<unsigned char> valid(filtered, {maskRows / 2, maskCols / 2, rows - maskRows + 1, cols - maskCols + 1},
+                               false);
+    Image<unsigned short> sums = Image<unsigned short>::constImage(rows - maskRows + 1, cols - maskCols + 1, 0);
+    BoxFilter box;
+    box.reset(sums, maskRows, maskCols);
+    return warper.warp(out, raw, target, valid, sums, box, 65536 / (maskRows * maskCols), maskRows, maskCols);
+  };
+  EXPECT_FALSE(attempt(12, 11, filtered));
+  Image<unsigned char> otherIncrement(rows, cols + 40);
+  Image<unsigned char> narrowed = otherIncrement.region(0, 0, rows, cols);
+  EXPECT_FALSE(attempt(2, 2, narrowed));
+  for (int i = 0; i < 10; ++i)
+    for (int j = 0; j < 10; ++j)
+      ASSERT_EQ(out[i][j], 7);
+  EXPECT_TRUE(attempt(8, 16, filtered));
 }
