@@ -1,0 +1,185 @@
+// The whole frame path through the C interface (steloxRectify with its tables
+// built, then steloxStereo) against OpenCV's nearest chain: cv::remap of both
+// images with fixed-point maps, then cv::StereoBM with its speckle filter.
+// Both run on a synthetic rig with lens distortion, with 2 workers / threads.
+// The OpenCV cases also time the library path in the same run and report both
+// times and their ratio as counters.
+#include "../tools/stelox-run/SyntheticPipeline.h"
+#include "context/MultiSteloxMgr.h"
+#include "match/StereoProcessMgr.h"
+#include "stelox.h"
+
+#include <benchmark/benchmark.h>
+#include <opencv2/calib3d.hpp>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <chrono>
+#include <memory>
+
+namespace {
+
+constexpr unsigned kWorkers = 2;
+
+// One rig, its rendered pair and a context with the tables of the pair built.
+struct Setup {
+  SteloxRig::RigModel rig;
+  SteloxRig::StereoRendering rendering;
+  SteloxContext context = nullptr;
+  SteloxMonoStereoPair monoPair{};
+  SteloxColorStereoPair colourPair{};
+  cv::Mat mapFixed[2];
+  cv::Mat mapFraction[2];
+  int disparities = 0;
+
+  ~Setup() { steloxDestroyContext(context); }
+};
+
+// Built inside each benchmark (which runs a fixed number of iterations, so
+// once): a setup kept in a static would outlive the library's own statics.
+std::unique_ptr<Setup> makeSetup(int rows, int cols, int disparities)
+{
+  auto setup = std::make_unique<Setup>();
+  SteloxRun::RigCase rigCase;
+  rigCase.rows = rows;
+  rigCase.cols = cols;
+  rigCase.distortion = true;
+  setup->rig = SteloxRun::makeRig(rigCase);
+  setup->disparities = disparities;
+  SteloxRig::CalibrationWriter writer;
+  writer.addConfiguration(setup->rig);
+  const SteloxRig::SyntheticScene scene =
+      SteloxRig::SyntheticScene::forRig(setup->rig, 11, 0.75 * disparities);
+  setup->rendering = SteloxRig::StereoRenderer(setup->rig, scene).render();
+
+  steloxGetDefaultContextFromMemory(&setup->context, writer.text().c_str());
+  static_cast<MultiSteloxMgr*>(setup->context)
+      ->getActiveCameraConfigMgr()
+      .lock()
+      ->getStereoMgr()
+      ->setMaxNumThreads(kWorkers);
+  steloxSetResolution(setup->context, rows, cols);
+  steloxSetDisparity(setup->context, 0, disparities);
+  for (int lens = 0; lens < 2; ++lens) {
+    const Image<unsigned char>& grey = setup->rendering.rawGrey[lens];
+    const Image<Pixel8x4>& colour = setup->rendering.rawColour[lens];
+    const SteloxImage mono = {rows, cols, rowInc(grey), grey.bufferptr()};
+    const SteloxColorImage packed = {rows, cols, rowInc(colour), reinterpret_cast<SteloxColorPixel*>(colour.bufferptr())};
+    (lens == 0 ? setup->monoPair.right : setup->monoPair.left) = mono;
+    (lens == 0 ? setup->colourPair.right : setup->colourPair.left) = packed;
+
+    // The same rectification as OpenCV maps, from the rig's exact model.
+    cv::Mat mapX(rows, cols, CV_32FC1), mapY(rows, cols, CV_32FC1);
+    for (int r = 0; r < rows; ++r)
+      for (int c = 0; c < cols; ++c) {
+        double rawRow = r, rawCol = c;
+        setup->rig.rectifiedToRaw(static_cast<SteloxRig::RigLens>(lens), r, c, rawRow, rawCol);
+        mapX.at<float>(r, c) = static_cast<float>(rawCol);
+        mapY.at<float>(r, c) = static_cast<float>(rawRow);
+      }
+    cv::convertMaps(mapX, mapY, setup->mapFixed[lens], setup->mapFraction[lens], CV_16SC2);
+  }
+  steloxRectify(setup->context, &setup->monoPair);
+  return setup;
+}
+
+SteloxError steloxFrame(const Setup& setup, bool colour)
+{
+  SteloxMonoStereoPair mono = setup.monoPair;
+  SteloxColorStereoPair packed = setup.colourPair;
+  const SteloxError rectified = colour ? steloxColorRectify(setup.context, &packed) : steloxRectify(setup.context, &mono);
+  return rectified != SteloxErrorOk ? rectified : steloxStereo(setup.context);
+}
+
+double steloxMilliseconds(const Setup& setup, bool colour)
+{
+  constexpr int kFrames = 30;
+  steloxFrame(setup, colour);
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kFrames; ++i)
+    steloxFrame(setup, colour);
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / kFrames;
+}
+
+void BM_SteloxFramePath(benchmark::State& state)
+{
+  const int rows = static_cast<int>(state.range(0));
+  const bool colour = state.range(2) != 0;
+  const std::unique_ptr<Setup> owned = makeSetup(rows, rows * 4 / 3, static_cast<int>(state.range(1)));
+  const Setup& setup = *owned;
+  for (auto _ : state) {
+    if (steloxFrame(setup, colour) != SteloxErrorOk) {
+      state.SkipWithError("frame failed");
+      break;
+    }
+  }
+  state.SetLabel(colour ? "colour" : "mono");
+}
+
+// cv::remap of both raw images with the fixed-point maps (colour images are
+// remapped in colour and then turned grey), then StereoBM with its speckle
+// filter on 2 threads.
+void BM_OpenCvRemapStereoBM(benchmark::State& state)
+{
+  const int rows = static_cast<int>(state.range(0));
+  const int disparities = static_cast<int>(state.range(1));
+  const bool colour = state.range(2) != 0;
+  const std::unique_ptr<Setup> owned = makeSetup(rows, rows * 4 / 3, disparities);
+  const Setup& setup = *owned;
+  cv::setNumThreads(kWorkers);
+  cv::Ptr<cv::StereoBM> matcher = cv::StereoBM::create(disparities, 7);
+  matcher->setSpeckleWindowSize(100);
+  matcher->setSpeckleRange(2);
+  cv::Mat raw[2], rectified[2], colourRectified[2], disparity;
+  for (int lens = 0; lens < 2; ++lens) {
+    if (colour) {
+      const Image<Pixel8x4>& image = setup.rendering.rawColour[lens];
+      raw[lens] = cv::Mat(image.nRows(), image.nCols(), CV_8UC4, image.bufferptr(), rowInc(image));
+    } else {
+      const Image<unsigned char>& image = setup.rendering.rawGrey[lens];
+      raw[lens] = cv::Mat(image.nRows(), image.nCols(), CV_8UC1, image.bufferptr(), rowInc(image));
+    }
+  }
+  const auto frame = [&] {
+    for (int lens = 0; lens < 2; ++lens) {
+      if (colour) {
+        cv::remap(raw[lens], colourRectified[lens], setup.mapFixed[lens], setup.mapFraction[lens], cv::INTER_LINEAR);
+        cv::cvtColor(colourRectified[lens], rectified[lens], cv::COLOR_BGRA2GRAY);
+      } else {
+        cv::remap(raw[lens], rectified[lens], setup.mapFixed[lens], setup.mapFraction[lens], cv::INTER_LINEAR);
+      }
+    }
+    matcher->compute(rectified[1], rectified[0], disparity);
+  };
+  for (auto _ : state)
+    frame();
+  const auto start = std::chrono::steady_clock::now();
+  constexpr int kFrames = 30;
+  for (int i = 0; i < kFrames; ++i)
+    frame();
+  const double opencv =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / kFrames;
+  const double stelox = steloxMilliseconds(setup, colour);
+  state.counters["opencv_ms"] = opencv;
+  state.counters["stelox_ms"] = stelox;
+  state.counters["speedup"] = opencv / stelox;
+  state.SetLabel(colour ? "colour" : "mono");
+}
+
+// rows, disparities, colour
+BENCHMARK(BM_SteloxFramePath)
+    ->Args({480, 64, 0})
+    ->Args({960, 128, 0})
+    ->Args({480, 64, 1})
+    ->Iterations(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_OpenCvRemapStereoBM)
+    ->Args({480, 64, 0})
+    ->Args({960, 128, 0})
+    ->Args({480, 64, 1})
+    ->Iterations(50)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
