@@ -1,0 +1,175 @@
+// Matching speed against OpenCV on an edge-filtered real pair (Middlebury
+// Teddy, resized): the correlation core over the whole image with 2 workers
+// against cv::StereoBM with 2 threads and no speckle filter, and surface
+// validation against cv::filterSpeckles. Each iteration runs both sides once;
+// the counters give their mean times and our speed-up.
+#include "filter/EdgeFilter.h"
+#include "match/StereoProcessMgr.h"
+
+#include <benchmark/benchmark.h>
+#include <opencv2/calib3d.hpp>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+constexpr int kMask = 7;
+constexpr int kEdgeMask = 7;
+
+// Grey image of the data set, resized and band-pass filtered like a context
+// does (mask 7, scale 1, margin at the zero level 128).
+cv::Mat edgeImage(const std::string& file, int rows, int cols) {
+  const cv::Mat grey = cv::imread(std::string(STELOX_DATA_DIR) + "/stereo/" + file,
+                                  cv::IMREAD_GRAYSCALE);
+  if (grey.empty()) throw std::runtime_error("cannot read " + file);
+  cv::Mat resized;
+  cv::resize(grey, resized, cv::Size(cols, rows), 0, 0, cv::INTER_LINEAR);
+  cv::Mat edges(rows, cols, CV_8U, cv::Scalar(128));
+  Image<unsigned char> in(rows, cols, static_cast<int>(resized.step), resized.data);
+  Image<unsigned char> out(rows, cols, static_cast<int>(edges.step), edges.data);
+  Image<unsigned char> inner =
+      out.region(kEdgeMask / 2, kEdgeMask / 2, rows - kEdgeMask + 1, cols - kEdgeMask + 1);
+  boxEdgeFilter(inner, in, kEdgeMask, 1.0);
+  return edges;
+}
+
+struct Frame {
+  cv::Mat right, left;  // edge images; the right one is our reference
+};
+
+// The two benchmark sizes: 480 x 640 and 960 x 1280.
+const Frame& frame(int rows) {
+  static Frame small{edgeImage("teddy-2003-quarter/imR.png", 480, 640),
+                     edgeImage("teddy-2003-quarter/imL.png", 480, 640)};
+  static Frame large{edgeImage("teddy-2003-quarter/imR.png", 960, 1280),
+                     edgeImage("teddy-2003-quarter/imL.png", 960, 1280)};
+  return rows == 480 ? small : large;
+}
+
+Stelox::StereoParameters stereoSettings(int disparities) {
+  Stelox::StereoParameters s;
+  s.stereoMaskSize = kMask;
+  s.minimumDisparity = 0;
+  s.maximumDisparity = disparities - 1;
+  s.textureValidation = true;
+  s.textureThreshold = 0.5;
+  s.backForthValidation = true;
+  s.surfaceValidation = false;
+  s.surfaceSize = 200;
+  s.surfaceDifference = 1.0;
+  return s;
+}
+
+Stelox::PreprocessParameters edgeSettings() {
+  Stelox::PreprocessParameters p;
+  p.edgeCorrelation = true;
+  p.edgeMaskSize = kEdgeMask;
+  return p;
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+void reportSideBySide(benchmark::State& state, double ours, double theirs) {
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["stelox_ms"] = ours / iterations;
+  state.counters["opencv_ms"] = theirs / iterations;
+  state.counters["speedup"] = theirs / ours;
+}
+
+// Arguments: rows, columns, disparities.
+void BM_CorrelationVsStereoBM(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0)), cols = static_cast<int>(state.range(1));
+  const int disparities = static_cast<int>(state.range(2));
+  const Frame& f = frame(rows);
+
+  StereoProcessMgr engine;
+  if (engine.setMaxNumThreads(2) != SteloxErrorOk) engine.setMaxNumThreads(1);
+  const Image<unsigned char> images[2] = {
+      Image<unsigned char>(rows, cols, static_cast<int>(f.right.step), f.right.data),
+      Image<unsigned char>(rows, cols, static_cast<int>(f.left.step), f.left.data)};
+  Image<unsigned short> disparity(rows, cols);
+  Image<unsigned int> surfaces;
+  const SteloxROI region = {0, 0, rows, cols};
+  const Stelox::StereoParameters s = stereoSettings(disparities);
+  const Stelox::PreprocessParameters p = edgeSettings();
+
+  cv::setNumThreads(2);
+  cv::Ptr<cv::StereoBM> bm = cv::StereoBM::create(disparities, kMask);
+  bm->setSpeckleWindowSize(0);
+  cv::Mat bmDisparity;
+
+  double ours = 0, theirs = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    disparity.init(0xFFFD);
+    engine.process(images, disparity, surfaces, region, p, s);
+    ours += millisecondsSince(start);
+    start = std::chrono::steady_clock::now();
+    bm->compute(f.left, f.right, bmDisparity);
+    theirs += millisecondsSince(start);
+    benchmark::DoNotOptimize(bmDisparity.data);
+  }
+  reportSideBySide(state, ours, theirs);
+}
+
+void BM_SurfaceValidationVsFilterSpeckles(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0)), cols = static_cast<int>(state.range(1));
+  const int disparities = static_cast<int>(state.range(2));
+  const Frame& f = frame(rows);
+
+  // Both sides validate their own matcher's output of the same pair.
+  StereoProcessMgr engine;
+  const Image<unsigned char> images[2] = {
+      Image<unsigned char>(rows, cols, static_cast<int>(f.right.step), f.right.data),
+      Image<unsigned char>(rows, cols, static_cast<int>(f.left.step), f.left.data)};
+  Image<unsigned short> matched(rows, cols);
+  matched.init(0xFFFD);
+  Image<unsigned int> surfaces(rows, cols);
+  const Stelox::StereoParameters s = stereoSettings(disparities);
+  engine.process(images, matched, surfaces, {0, 0, rows, cols}, edgeSettings(), s);
+
+  cv::setNumThreads(2);
+  cv::Ptr<cv::StereoBM> bm = cv::StereoBM::create(disparities, kMask);
+  bm->setSpeckleWindowSize(0);
+  cv::Mat bmMatched;
+  bm->compute(f.left, f.right, bmMatched);
+
+  StxSegmentContext segmentation;
+  Image<unsigned short> work(rows, cols);
+  cv::Mat bmWork, buffer;
+  double ours = 0, theirs = 0;
+  for (auto _ : state) {
+    work.init(matched);
+    bmMatched.copyTo(bmWork);
+    auto start = std::chrono::steady_clock::now();
+    segmentation.SegmentIntoRegions(work, surfaces, s.surfaceDifference,
+                                    static_cast<unsigned>(s.surfaceSize), 0xFFFC,
+                                    kMask / 2 + kEdgeMask / 2);
+    ours += millisecondsSince(start);
+    start = std::chrono::steady_clock::now();
+    cv::filterSpeckles(bmWork, 0, s.surfaceSize, 16, buffer);
+    theirs += millisecondsSince(start);
+  }
+  reportSideBySide(state, ours, theirs);
+}
+
+}  // namespace
+
+BENCHMARK(BM_CorrelationVsStereoBM)
+    ->Args({480, 640, 64})
+    ->Args({960, 1280, 128})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_SurfaceValidationVsFilterSpeckles)
+    ->Args({480, 640, 64})
+    ->Args({960, 1280, 128})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
