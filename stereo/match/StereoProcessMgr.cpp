@@ -132,10 +132,15 @@ SteloxError StereoProcessMgr::fastStereoROI(const Image<unsigned char>* images,
   const int cstart = std::max(margin, band.col);
   const int cend = std::min(cols - d0 - margin, band.cols + cstart);
   if (!inside || start >= end || cstart >= cend) return SteloxErrorInvalidStereoRoi;
+  // A band whose start was raised to the margin reaches into the next band.
+  // The later band writes those rows (same values); writing them here too
+  // would race with it, so each band stops where the next one begins.
+  const int last = std::min(end, band.row + band.rows);
+  if (start >= last) return SteloxErrorOk;
 
-  Image<unsigned short> out = disparity.region(start, cstart, end - start, cend - cstart);
+  Image<unsigned short> out = disparity.region(start, cstart, last - start, cend - cstart);
   const Image<unsigned char> reference = images[0].region(
-      start - m / 2, cstart - m / 2, (end - start) + m - 1, (cend - cstart) + m - 1);
+      start - m / 2, cstart - m / 2, (last - start) + m - 1, (cend - cstart) + m - 1);
   const int secondRow = start - m / 2, secondCol = cstart + d0 - m / 2;
   const Image<unsigned char> second =
       images[1].region(secondRow, secondCol, images[1].nRows() - secondRow,

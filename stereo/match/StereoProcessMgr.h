@@ -47,7 +47,9 @@ public:
   void determineRois(const SteloxROI& region, std::vector<SteloxROI>& bands) const;
 
   // Matches the output rows and columns of one band that lie inside the
-  // margins of the window and edge masks; 46 when none do.
+  // margins of the window and edge masks; 46 when none do. Rows that the band
+  // covers beyond its own range (its start raised to the margin) are left to
+  // the next band, so no two bands write the same row.
   SteloxError fastStereoROI(const Image<unsigned char>* images, Image<unsigned short> disparity,
                             const SteloxROI& fullRegion, const SteloxROI& band,
                             Stelox::PreprocessParameters preprocess,

@@ -141,7 +141,9 @@ TEST(StereoProcessMgr, EveryWorkerCountGivesTheWholeImageMatch) {
   // The rightmost margin + d0 columns and the margin rows keep the fill.
   for (int r = 0; r < 60; ++r)
     for (int c = 0; c < 130; ++c)
-      if (r < 6 || r >= 54 || c < 6 || c >= 130 - 9) ASSERT_EQ(firstWithSurfaces[r][c], kFill);
+      if (r < 6 || r >= 54 || c < 6 || c >= 130 - 9) {
+        ASSERT_EQ(firstWithSurfaces[r][c], kFill);
+      }
 }
 
 TEST(StereoProcessMgr, SurfaceValidationRunsAfterTheBands) {
@@ -183,6 +185,20 @@ TEST(StereoProcessMgr, BandInsideTheMarginReports46WhileOthersWrite) {
   for (int r = 6; r < 10; ++r)
     for (int c = 6; c < 80 - 9; ++c) written += out[r][c] != kFill;
   EXPECT_GT(written, 0);
+
+  // 20 rows in bands of 5: band 0 lies in the top margin but its start is
+  // raised to the margin, so it still counts as matched; rows 6 .. 13 are
+  // written, each by one band.
+  const Pair taller = makePair(20, 80, 5);
+  const Image<unsigned short> all = run(engine, taller, edgeSettings(), s, SteloxErrorInvalidStereoRoi);
+  EXPECT_EQ(engine.bandResults()[0], SteloxErrorOk);
+  EXPECT_EQ(engine.bandResults()[2], SteloxErrorOk);
+  EXPECT_EQ(engine.bandResults()[3], SteloxErrorInvalidStereoRoi);
+  for (int r = 0; r < 20; ++r) {
+    int rowWritten = 0;
+    for (int c = 6; c < 80 - 9; ++c) rowWritten += all[r][c] != kFill;
+    EXPECT_EQ(rowWritten > 0, r >= 6 && r < 14) << r;
+  }
 }
 
 TEST(StereoProcessMgr, ErrorCodes) {
