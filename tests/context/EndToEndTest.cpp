@@ -98,7 +98,63 @@ TEST(EndToEnd, CopyProcessesAfterTheSourceIsDestroyed)
   EXPECT_NEAR(rawRow, 120.0f, 0.05f);
   EXPECT_NEAR(rawCol, 160.0f, 0.05f);
   EXPECT_EQ(steloxRectifyPixel(copy, static_cast<SteloxCamera>(4), 1.0f, 1.0f, &row, &col), SteloxErrorInvalidCamera);
+  EXPECT_EQ(steloxUnrectifyPixel(copy, SteloxCameraLeft, -5000.0f, -5000.0f, &rawRow, &rawCol),
+            SteloxErrorCannotUnrectifyPixel);
   ASSERT_EQ(steloxDestroyContext(copy), SteloxErrorOk);
+}
+
+// In region-of-interest mode the output is the region's window of the
+// rectified frame: at the source's scale it equals that window of a
+// full-frame run, for the mono and the colour path.
+TEST(EndToEnd, RegionOfInterestIsAWindowOfTheRectifiedFrame)
+{
+  const SteloxRig::RigModel rig = SteloxRun::makeRig(rigCase("region", 240, 320, 0.12, true, 1, false));
+  SteloxRig::CalibrationWriter writer;
+  writer.addConfiguration(rig);
+  const std::string calibration = writer.text();
+  const SteloxRig::SyntheticScene scene = SteloxRig::SyntheticScene::forRig(rig, 5, 24.0);
+  const SteloxRig::StereoRendering rendering = SteloxRig::StereoRenderer(rig, scene).render();
+  const auto colourRecord = [](const Image<Pixel8x4>& image) {
+    return SteloxColorImage{image.nRows(), image.nCols(), rowInc(image),
+                            reinterpret_cast<SteloxColorPixel*>(image.bufferptr())};
+  };
+  SteloxMonoStereoPair mono = {{240, 320, rowInc(rendering.rawGrey[0]), rendering.rawGrey[0].bufferptr()},
+                               {240, 320, rowInc(rendering.rawGrey[1]), rendering.rawGrey[1].bufferptr()}};
+  SteloxColorStereoPair colour = {colourRecord(rendering.rawColour[0]), colourRecord(rendering.rawColour[1])};
+  const SteloxROI roi = {60, 80, 120, 160};
+
+  for (const bool useColour : {false, true}) {
+    SCOPED_TRACE(useColour ? "colour" : "mono");
+    SteloxContext full = nullptr, window = nullptr;
+    ASSERT_EQ(steloxGetDefaultContextFromMemory(&full, calibration.c_str()), SteloxErrorOk);
+    ASSERT_EQ(steloxGetDefaultContextFromMemory(&window, calibration.c_str()), SteloxErrorOk);
+    ASSERT_EQ(steloxSetResolution(full, 240, 320), SteloxErrorOk);
+    ASSERT_EQ(steloxSetRoi(window, roi), SteloxErrorOk);
+    ASSERT_EQ(steloxSetRoiOn(window, 1), SteloxErrorOk);
+    ASSERT_EQ(steloxSetResolution(window, 120, 160), SteloxErrorOk);
+    for (SteloxContext context : {full, window})
+      ASSERT_EQ(useColour ? steloxColorRectify(context, &colour) : steloxRectify(context, &mono), SteloxErrorOk);
+    SteloxImage whole, part;
+    ASSERT_EQ(steloxGetImage(full, SteloxImageTypeRectified, SteloxCameraLeft, &whole), SteloxErrorOk);
+    ASSERT_EQ(steloxGetImage(window, SteloxImageTypeRectified, SteloxCameraLeft, &part), SteloxErrorOk);
+    ASSERT_EQ(part.rows, 120);
+    ASSERT_EQ(part.cols, 160);
+    for (int r = 0; r < part.rows; ++r)
+      ASSERT_EQ(std::memcmp(part.data + r * part.rowIncrement, whole.data + (r + 60) * whole.rowIncrement + 80, 160),
+                0)
+          << "row " << r;
+    float row = 0, col = 0, fullRow = 0, fullCol = 0;
+    ASSERT_EQ(steloxRectifyPixel(window, SteloxCameraRight, 120.0f, 160.0f, &row, &col), SteloxErrorOk);
+    ASSERT_EQ(steloxRectifyPixel(full, SteloxCameraRight, 120.0f, 160.0f, &fullRow, &fullCol), SteloxErrorOk);
+    EXPECT_NEAR(row, fullRow - 60.0f, 1e-3f);
+    EXPECT_NEAR(col, fullCol - 80.0f, 1e-3f);
+    EXPECT_EQ(steloxRectifyPixel(window, SteloxCameraRight, 5.0f, 5.0f, &row, &col), SteloxErrorInvalidCoordinates);
+    EXPECT_EQ(steloxUnrectifyPixel(window, SteloxCameraRight, 120.0f, 0.0f, &row, &col),
+              SteloxErrorInvalidCoordinates);
+    ASSERT_EQ(steloxStereo(window), SteloxErrorOk);
+    steloxDestroyContext(full);
+    steloxDestroyContext(window);
+  }
 }
 
 }  // namespace
