@@ -184,7 +184,12 @@ std::string CalibrationWriter::text() const {
 }
 
 void CalibrationWriter::writeFile(const std::string& path) const {
-  const std::string content = text();
+  std::string content;
+  try {
+    content = text();
+  } catch (const RigError& e) {
+    throw RigError(path + ": not written: " + e.what());
+  }
   const std::string temporary = path + ".partial";
   {
     std::ofstream file(temporary, std::ios::binary | std::ios::trunc);

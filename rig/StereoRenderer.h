@@ -39,6 +39,7 @@ struct StereoRendering {
 // luminance 0.299 red + 0.587 green + 0.114 blue of the same samples.
 class StereoRenderer {
 public:
+  // Keeps references: rig and scene must outlive the renderer.
   StereoRenderer(const RigModel& rig, const SyntheticScene& scene) : m_rig(rig), m_scene(scene) {}
 
   StereoRendering render(const RenderOptions& options = RenderOptions()) const;

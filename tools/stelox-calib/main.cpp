@@ -223,7 +223,14 @@ int run(int argc, char** argv) {
     const RigModel rig = s.source == "ideal" ? idealRig(s) : s.source == "opencv" ? opencvRig(s) : chessboardRig(s);
     std::printf("%s rig: %d x %d, focal length %.3f px, centre (%.3f, %.3f), baseline %.6g m\n", s.source.c_str(),
                 rig.cols(), rig.rows(), rig.focalLength(), rig.centreCol(), rig.centreRow(), rig.baseline());
-    writer.addConfiguration(rig, stereoDefaults(s), fitOptions);
+    const StereoDefaults defaults = stereoDefaults(s);
+    try {
+      writer.addConfiguration(rig, defaults, fitOptions);
+    } catch (const RigError& e) {
+      // Name the input the model came from.
+      const std::string origin = s.source == "opencv" ? s.one("--intrinsics") : s.source + " rig";
+      throw RigError(origin + ": " + e.what());
+    }
   }
   std::fputs(writer.residualReport().c_str(), stdout);
   writer.writeFile(output);
