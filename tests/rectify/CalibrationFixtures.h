@@ -64,7 +64,7 @@ inline std::vector<double> affineColCoefficients(int n, double scale, double shi
   return coefficientList(n, [&](int, int k) { return scale * xi[k] + shift; });
 }
 
-struct LensSpec {
+struct LensSetup {
   int id = 0;
   bool hasId = true;
   int position[3] = {0, 0, 0};
@@ -75,18 +75,18 @@ struct LensSpec {
   int distortedIds[2] = {3, 4};
 };
 
-struct CameraSpec {
+struct CameraSetup {
   std::string product = "GEMLO";
   double baseline = 0.12;
   bool focalLength = true;
   bool imageCenter = true;
   int sensorRows = 0;  // 0: no calibrated sensor size
   int sensorCols = 0;
-  std::vector<LensSpec> lenses;
+  std::vector<LensSetup> lenses;
   std::string warps;  // warp blocks
 };
 
-inline std::string calibrationText(const CameraSpec& camera) {
+inline std::string calibrationText(const CameraSetup& camera) {
   std::string text = "Version \"GEMLO 4.0\"\nProduct \"" + camera.product + "\"\n";
   text += "Resolution 480 640\n";
   if (camera.focalLength)
@@ -97,7 +97,7 @@ inline std::string calibrationText(const CameraSpec& camera) {
   if (camera.sensorRows > 0)
     text += "CalibratedSensorRoiResolution " + std::to_string(camera.sensorCols) + " " +
             std::to_string(camera.sensorRows) + "\n";
-  for (const LensSpec& lens : camera.lenses) {
+  for (const LensSetup& lens : camera.lenses) {
     text += "BeginCamera\n";
     if (lens.hasId)
       text += "ID " + std::to_string(lens.id) + "\n";
@@ -147,10 +147,10 @@ inline std::string radialLensWarps(int n, double k) {
          warpBlock(4, n, interpolate(t, [&](double u, double v) { return inverse(u, v).first; }));
 }
 
-inline CameraSpec twoLensCamera(const std::string& warps) {
-  CameraSpec camera;
-  LensSpec reference;
-  LensSpec left;
+inline CameraSetup twoLensCamera(const std::string& warps) {
+  CameraSetup camera;
+  LensSetup reference;
+  LensSetup left;
   left.id = 1;
   left.position[0] = -1;
   camera.lenses = {reference, left};

@@ -18,7 +18,7 @@ const std::string& identityWarps() {
   return warps;
 }
 
-CameraSpec goodCamera() { return twoLensCamera(identityWarps()); }
+CameraSetup goodCamera() { return twoLensCamera(identityWarps()); }
 
 ConfigFile fileOf(const std::string& text) {
   ConfigFile file;
@@ -31,26 +31,26 @@ ConfigFile fileOf(const std::string& text) {
 TEST(SteloxRectifyMgr, ChecksSectionInOrder) {
   struct Case {
     const char* name;
-    std::function<void(CameraSpec&)> change;
+    std::function<void(CameraSetup&)> change;
     RectifyError expected;
   };
   const int n = 6;
   const Case cases[] = {
-      {"good", [](CameraSpec&) {}, RectifyErrorOk},
-      {"product in lower case", [](CameraSpec& c) { c.product = "gemlo"; }, RectifyErrorOk},
-      {"other product", [](CameraSpec& c) { c.product = "GEMLOX"; }, RectifyErrorInvalidProductName},
-      {"three lenses", [](CameraSpec& c) { c.lenses.push_back(c.lenses[0]); }, RectifyErrorInvalidNumberOfLens},
-      {"one lens", [](CameraSpec& c) { c.lenses.pop_back(); }, RectifyErrorInvalidNumberOfLens},
-      {"both at the reference position", [](CameraSpec& c) { c.lenses[1].position[0] = 0; },
+      {"good", [](CameraSetup&) {}, RectifyErrorOk},
+      {"product in lower case", [](CameraSetup& c) { c.product = "gemlo"; }, RectifyErrorOk},
+      {"other product", [](CameraSetup& c) { c.product = "GEMLOX"; }, RectifyErrorInvalidProductName},
+      {"three lenses", [](CameraSetup& c) { c.lenses.push_back(c.lenses[0]); }, RectifyErrorInvalidNumberOfLens},
+      {"one lens", [](CameraSetup& c) { c.lenses.pop_back(); }, RectifyErrorInvalidNumberOfLens},
+      {"both at the reference position", [](CameraSetup& c) { c.lenses[1].position[0] = 0; },
        RectifyErrorInvalidNumberOfLens},
-      {"a lens elsewhere", [](CameraSpec& c) { c.lenses[1].position[0] = 1; }, RectifyErrorInvalidNumberOfLens},
-      {"no id", [](CameraSpec& c) { c.lenses[0].hasId = false; }, RectifyErrorLensDataId},
-      {"no focal length", [](CameraSpec& c) { c.focalLength = false; }, RectifyErrorFocalLength},
-      {"no image centre", [](CameraSpec& c) { c.imageCenter = false; }, RectifyErrorImageCentre},
-      {"no gain", [](CameraSpec& c) { c.lenses[1].gain = false; }, RectifyErrorGain},
-      {"no camera block", [](CameraSpec& c) { c.lenses.clear(); }, RectifyErrorInvalidSection},
+      {"a lens elsewhere", [](CameraSetup& c) { c.lenses[1].position[0] = 1; }, RectifyErrorInvalidNumberOfLens},
+      {"no id", [](CameraSetup& c) { c.lenses[0].hasId = false; }, RectifyErrorLensDataId},
+      {"no focal length", [](CameraSetup& c) { c.focalLength = false; }, RectifyErrorFocalLength},
+      {"no image centre", [](CameraSetup& c) { c.imageCenter = false; }, RectifyErrorImageCentre},
+      {"no gain", [](CameraSetup& c) { c.lenses[1].gain = false; }, RectifyErrorGain},
+      {"no camera block", [](CameraSetup& c) { c.lenses.clear(); }, RectifyErrorInvalidSection},
       {"fewer knots than the coefficients need",
-       [n](CameraSpec& c) {
+       [n](CameraSetup& c) {
          c.warps = warpBlock(1, n, affineColCoefficients(n, 1, 0)) +
                    warpBlock(2, n, affineRowCoefficients(n, 1, 0)) +
                    warpBlock(3, n, affineColCoefficients(n, 1, 0), n + 3) +
@@ -59,7 +59,7 @@ TEST(SteloxRectifyMgr, ChecksSectionInOrder) {
        RectifyErrorInvalidWarpData},
   };
   for (const Case& c : cases) {
-    CameraSpec camera = goodCamera();
+    CameraSetup camera = goodCamera();
     c.change(camera);
     const std::shared_ptr<const ConfigSection> section = parseSection(calibrationText(camera));
     ASSERT_TRUE(section) << c.name;
@@ -70,7 +70,7 @@ TEST(SteloxRectifyMgr, ChecksSectionInOrder) {
 }
 
 TEST(SteloxRectifyMgr, FindsLensesByPosition) {
-  CameraSpec camera = goodCamera();
+  CameraSetup camera = goodCamera();
   std::swap(camera.lenses[0], camera.lenses[1]);  // the left lens comes first
   camera.lenses[0].gain = true;
   const std::shared_ptr<const ConfigSection> section = parseSection(calibrationText(camera));
@@ -94,7 +94,7 @@ TEST(SteloxRectifyMgr, FindsLensesByPosition) {
             RectifyErrorInvalidShift);
 
   // A failure at the second lens leaves the first one in place.
-  CameraSpec noGain = goodCamera();
+  CameraSetup noGain = goodCamera();
   noGain.lenses[1].gain = false;
   SteloxRectifyMgr partial(*parseSection(calibrationText(noGain)));
   EXPECT_EQ(partial.getCreationResult(), RectifyErrorGain);
@@ -103,7 +103,7 @@ TEST(SteloxRectifyMgr, FindsLensesByPosition) {
 }
 
 TEST(SteloxRectifyMgr, CreatesOneLensAndReadsSensorSize) {
-  CameraSpec camera = goodCamera();
+  CameraSetup camera = goodCamera();
   camera.lenses.push_back(camera.lenses[1]);
   camera.lenses[2].id = 7;
   const std::shared_ptr<const ConfigSection> section = parseSection(calibrationText(camera));
@@ -128,7 +128,7 @@ TEST(SteloxRectifyMgr, CreatesOneLensAndReadsSensorSize) {
   EXPECT_EQ(d.sensorRows, 960);
   EXPECT_EQ(d.sensorCols, 1280);
 
-  CameraSpec noLeft = goodCamera();
+  CameraSetup noLeft = goodCamera();
   noLeft.lenses.pop_back();
   SteloxRectifyMgr missing(*parseSection(calibrationText(noLeft)), SteloxRectifyLensLeft);
   EXPECT_EQ(missing.getCreationResult(), RectifyErrorInvalidNumberOfLens);
@@ -136,11 +136,11 @@ TEST(SteloxRectifyMgr, CreatesOneLensAndReadsSensorSize) {
 
 TEST(MultiSteloxRectifyMgr, LoadsOneSectionPerConfiguration) {
   const auto camera = [](double baseline) {
-    CameraSpec c = goodCamera();
+    CameraSetup c = goodCamera();
     c.baseline = baseline;
     return calibrationText(c);
   };
-  CameraSpec broken = goodCamera();
+  CameraSetup broken = goodCamera();
   broken.baseline = 0.3;
   broken.lenses[0].gain = false;
   struct Case {
@@ -180,11 +180,11 @@ TEST(MultiSteloxRectifyMgr, LoadsOneSectionPerConfiguration) {
 
 TEST(OmniraRectifyMgr, BuildsSixLenses) {
   const auto rig = [](int lenses, const char* product, bool centre) {
-    CameraSpec c = goodCamera();
+    CameraSetup c = goodCamera();
     c.product = product;
     c.lenses.clear();
     for (int i = 0; i < lenses; ++i) {
-      LensSpec lens;
+      LensSetup lens;
       lens.id = i;
       lens.position[0] = i;
       lens.extraLines = std::string("FocalLength 0.6 0.8\n") + (centre ? "Center 0 0 0 0.4 0.6\n" : "");
