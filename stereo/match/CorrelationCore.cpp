@@ -106,7 +106,7 @@ void cam2h_subpix_interp(const RowFinish& row) {
   if (row.inverse)
     mongo_inverse(row.inverse, row.inverse + row.pixels + row.slotsSearched, scores,
                   row.pixels + row.slotsSearched, row.pixels, row.slotsSearched, row.groups,
-                  row.cpu);
+                  row.cpu, row.avx512);
   const uint32_t* table = reciprocalTable();
   const int slots = 4 * row.groups;
   for (int i = 0; i < row.count; ++i) {
@@ -150,7 +150,7 @@ void cam2h_subpix_val_interp(const RowFinish& row) {
   if (row.inverse)
     mongo_val_inverse(row.inverse, row.inverse + row.pixels + row.slotsSearched, scores,
                       row.pixels + row.slotsSearched, row.pixels, row.slotsSearched, row.groups,
-                      row.cpu);
+                      row.cpu, row.avx512);
   const uint32_t* table = reciprocalTable();
   const int slots = 4 * row.groups;
   for (int i = 0; i < row.count; ++i) {
@@ -311,6 +311,7 @@ int twofastSubpixStereoWith(Image<unsigned short>& D, const Image<unsigned char>
   finish.forward = forward.data();
   finish.inverse = backForth ? inverse.data() : nullptr;
   finish.cpu = cpu;
+  finish.avx512 = kernels == DiffKernelSet::Avx512;
 
   const Pixel16x4 unmatched = {{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}};
   long long evaluated = 0;

@@ -68,6 +68,7 @@ struct RowFinish {
   unsigned short* forward;          // work: count entries
   unsigned short* inverse;          // work: pixels + N entries, null when off
   cpu_extension_t cpu;
+  bool avx512;                      // AVX-512BW inverse search at the AVX2 level
 };
 void cam2h_subpix_interp(const RowFinish& row);
 void cam2h_subpix_val_interp(const RowFinish& row);

@@ -31,9 +31,11 @@ namespace {
 
 void inverseSearch(unsigned short* dst, unsigned short* best, const Pixel16x4* scores,
                    int positions, int pixels, int n, int stride, cpu_extension_t cpu,
-                   int firstSlot) {
+                   bool avx512, int firstSlot) {
   const unsigned short* slots = reinterpret_cast<const unsigned short*>(scores);
-  if (cpu == CPU_EXTENSION_AVX2) {
+  if (cpu == CPU_EXTENSION_AVX2 && avx512) {
+    inverseSearchAvx512(dst, best, slots, positions, pixels, n, stride, firstSlot);
+  } else if (cpu == CPU_EXTENSION_AVX2) {
     inverseSearchAvx2(dst, best, slots, positions, pixels, n, stride, firstSlot);
   } else {
     inverseSearchScalar(dst, slots, positions, pixels, n, stride, firstSlot);
@@ -43,11 +45,13 @@ void inverseSearch(unsigned short* dst, unsigned short* best, const Pixel16x4* s
 }  // namespace
 
 void mongo_inverse(unsigned short* dst, unsigned short* best, const Pixel16x4* scores,
-                   int positions, int pixels, int n, int stride, cpu_extension_t cpu) {
-  inverseSearch(dst, best, scores, positions, pixels, n, stride, cpu, 0);
+                   int positions, int pixels, int n, int stride, cpu_extension_t cpu,
+                   bool avx512) {
+  inverseSearch(dst, best, scores, positions, pixels, n, stride, cpu, avx512, 0);
 }
 
 void mongo_val_inverse(unsigned short* dst, unsigned short* best, const Pixel16x4* scores,
-                       int positions, int pixels, int n, int stride, cpu_extension_t cpu) {
-  inverseSearch(dst, best, scores, positions, pixels, n, stride, cpu, 1);
+                       int positions, int pixels, int n, int stride, cpu_extension_t cpu,
+                       bool avx512) {
+  inverseSearch(dst, best, scores, positions, pixels, n, stride, cpu, avx512, 1);
 }
