@@ -477,11 +477,7 @@ SteloxError SteloxMgr::stereo()
   } catch (const std::bad_alloc&) {
     return SteloxErrorBadAlloc;
   }
-  for (int row = 0; row < size.rows; ++row) {
-    const Row<unsigned short> pixels = m_disparity[row];
-    for (int col = 0; col < size.cols; ++col)
-      pixels[col] = static_cast<unsigned short>(0xFF00 + m_subpixelMapping);
-  }
+  m_disparity.init(static_cast<unsigned short>(0xFF00 + m_subpixelMapping));
   saveStereoParameters();
   for (int lens = 0; lens < kLensCount; ++lens)
     m_stereoInput[lens] = useEdges ? m_edge[lens].image : m_rectified[lens].image;
