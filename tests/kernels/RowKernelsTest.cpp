@@ -256,6 +256,34 @@ TEST(RowKernels, PlainRowArithmeticWrapsModulo65536) {
   EXPECT_EQ(bytes[2], 3);
 }
 
+// Null rows prove that nothing is read or written.
+TEST(RowKernels, NonPositiveCountsTouchNothing) {
+  for (int n : {0, -1, -8, std::numeric_limits<int>::min()}) {
+    row_add(nullptr, nullptr, nullptr, n);
+    row_sub(nullptr, nullptr, nullptr, n);
+    row_copy8(nullptr, nullptr, n);
+    row_copy16(nullptr, nullptr, n);
+    box_add_sub16(nullptr, 5, nullptr, nullptr, n, false);
+    box_add_sub16(nullptr, 5, nullptr, nullptr, n, true);
+    box_add_sub8ptr(nullptr, nullptr, nullptr, nullptr, n);
+    box_add_sub16ptr(nullptr, nullptr, nullptr, nullptr, n);
+    box8x4_hfilter(nullptr, nullptr, n, 1);
+    box8x4_hfilter(nullptr, nullptr, 1, n);
+    abs_diff(nullptr, nullptr, nullptr, n);
+    acc_abs_diff(nullptr, nullptr, nullptr, n);
+    acc_abs_diff_over2(nullptr, nullptr, nullptr, n);
+    for (bool sse2 : {false, true}) {
+      stereo_min(nullptr, nullptr, nullptr, 3, n, sse2);
+      stereo_min_subpix(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 3, n, sse2);
+    }
+    extract_red(nullptr, n, nullptr);
+    extract_grn(nullptr, n, nullptr);
+    extract_blu(nullptr, n, nullptr);
+    extract_rgb(nullptr, nullptr, nullptr, n, nullptr);
+  }
+  SUCCEED();
+}
+
 TEST(RowKernels, WorkedExamples) {
   const unsigned char add[] = {5, 0};
   const unsigned char sub[] = {1, 2};
