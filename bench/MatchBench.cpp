@@ -13,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <chrono>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 
@@ -72,16 +73,32 @@ Stelox::PreprocessParameters edgeSettings() {
   return p;
 }
 
-double millisecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
+// Wall time and the CPU time of all threads of the process: on a busy
+// machine the wall times mostly measure the other processes, the CPU times
+// still compare the work each side does.
+struct Clock {
+  std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+  std::clock_t cpu = std::clock();
+};
 
-void reportSideBySide(benchmark::State& state, double ours, double theirs) {
+struct Spent {
+  double wall = 0, cpu = 0;
+  void add(const Clock& start) {
+    wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                      start.wall)
+                .count();
+    cpu += 1000.0 * static_cast<double>(std::clock() - start.cpu) / CLOCKS_PER_SEC;
+  }
+};
+
+void reportSideBySide(benchmark::State& state, const Spent& ours, const Spent& theirs) {
   const double iterations = static_cast<double>(state.iterations());
-  state.counters["stelox_ms"] = ours / iterations;
-  state.counters["opencv_ms"] = theirs / iterations;
-  state.counters["speedup"] = theirs / ours;
+  state.counters["stelox_ms"] = ours.wall / iterations;
+  state.counters["opencv_ms"] = theirs.wall / iterations;
+  state.counters["speedup"] = theirs.wall / ours.wall;
+  state.counters["stelox_cpu_ms"] = ours.cpu / iterations;
+  state.counters["opencv_cpu_ms"] = theirs.cpu / iterations;
+  state.counters["cpu_speedup"] = theirs.cpu / ours.cpu;
 }
 
 // Arguments: rows, columns, disparities.
@@ -106,15 +123,15 @@ void BM_CorrelationVsStereoBM(benchmark::State& state) {
   bm->setSpeckleWindowSize(0);
   cv::Mat bmDisparity;
 
-  double ours = 0, theirs = 0;
+  Spent ours, theirs;
   for (auto _ : state) {
-    auto start = std::chrono::steady_clock::now();
+    Clock start;
     disparity.init(0xFFFD);
     engine.process(images, disparity, surfaces, region, p, s);
-    ours += millisecondsSince(start);
-    start = std::chrono::steady_clock::now();
+    ours.add(start);
+    start = Clock();
     bm->compute(f.left, f.right, bmDisparity);
-    theirs += millisecondsSince(start);
+    theirs.add(start);
     benchmark::DoNotOptimize(bmDisparity.data);
   }
   reportSideBySide(state, ours, theirs);
@@ -145,18 +162,18 @@ void BM_SurfaceValidationVsFilterSpeckles(benchmark::State& state) {
   StxSegmentContext segmentation;
   Image<unsigned short> work(rows, cols);
   cv::Mat bmWork, buffer;
-  double ours = 0, theirs = 0;
+  Spent ours, theirs;
   for (auto _ : state) {
     work.init(matched);
     bmMatched.copyTo(bmWork);
-    auto start = std::chrono::steady_clock::now();
+    Clock start;
     segmentation.SegmentIntoRegions(work, surfaces, s.surfaceDifference,
                                     static_cast<unsigned>(s.surfaceSize), 0xFFFC,
                                     kMask / 2 + kEdgeMask / 2);
-    ours += millisecondsSince(start);
-    start = std::chrono::steady_clock::now();
+    ours.add(start);
+    start = Clock();
     cv::filterSpeckles(bmWork, 0, s.surfaceSize, 16, buffer);
-    theirs += millisecondsSince(start);
+    theirs.add(start);
   }
   reportSideBySide(state, ours, theirs);
 }
