@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "filter/BoxFilter.h"
 #include "filter/ColourUnpack.h"
@@ -15,10 +16,6 @@ WarpSpline splineOf(const WarpData& warp, int cacheRows, int cacheCols) {
 }
 
 unsigned ceilDiv(int a, int b) { return static_cast<unsigned>((a + b - 1) / b); }
-
-int paddedRowIncrement(int cols, int elementsPerAlignment) {
-  return (cols + elementsPerAlignment - 1) / elementsPerAlignment * elementsPerAlignment;
-}
 
 // Images with pixels, raw rows at least as long as the raw width.
 bool validSizes(int outCols, int outRows, int rawCols, int rawRows, int rawRowIncrement) {
@@ -149,12 +146,8 @@ RectifyError Rectifier::RectifierImpl::lowpassRectify(
   if (!validSizes(outCols, outRows, rawCols, rawRows, rawRowIncrement))
     return RectifyErrorBuildWarper;
   chooseFactors(rowFactor, colFactor, rawRows, rawCols, outRows, outCols);
-  // The low-pass table addresses the filtered copy, allocated like any 8-bit
-  // image of the raw size.
-  const int tableRowIncrement =
-      rowFactor * colFactor >= 2
-          ? paddedRowIncrement(rawCols, PixelBuffer<unsigned char>::kElementsPerAlignment)
-          : rawRowIncrement;
+  // The low-pass table addresses the filtered copy, whose rows are packed.
+  const int tableRowIncrement = rowFactor * colFactor >= 2 ? rawCols : rawRowIncrement;
   Warper* warper = nullptr;
   const RectifyError result =
       getWarper(&warper, outRows, outCols, rawRows, rawCols, tableRowIncrement, roi,
@@ -182,7 +175,8 @@ RectifyError Rectifier::RectifierImpl::lowpassRectify(int outCols, int outRows,
 
   const int maskRows = static_cast<int>(rowFactor);
   const int maskCols = static_cast<int>(colFactor);
-  Image<unsigned char> filtered(rawRows, rawCols);
+  std::vector<unsigned char> filteredPixels(static_cast<std::size_t>(rawRows) * rawCols, 0);
+  Image<unsigned char> filtered(rawRows, rawCols, filteredPixels.data());
   Image<unsigned char> filteredValid(
       filtered, {maskRows / 2, maskCols / 2, rawRows - maskRows + 1, rawCols - maskCols + 1},
       false);

@@ -119,14 +119,20 @@ TEST(Rectifier, LowpassOfConstantImage) {
       {480, 640, 240, 320, 200, 200},  // 2 x 2, scale 16384: exact
       {480, 640, 160, 213, 199, 200},  // 3 x 4
       {960, 1280, 48, 64, 199, 200},   // limited to 11 x 11
+      {100, 150, 50, 75, 200, 200},    // rows not a whole number of vectors
   };
   for (const Case& c : cases) {
     const std::vector<unsigned char> raw(c.rawRows * c.rawCols, 200);
     Rectifier rectifier(identityLens());
+    // A table built ahead for the packed filtered copy is the one used.
+    ASSERT_EQ(rectifier.buildWarper(c.outRows, c.outCols, c.rawRows, c.rawCols, c.rawCols, 0, 0, c.rawRows,
+                                    c.rawCols, 0, 0, KernelTypeBilinear, 5),
+              RectifyErrorOk);
     std::vector<unsigned char> out(c.outRows * c.outCols);
     ASSERT_EQ(rectifier.lowpassRectify(c.outCols, c.outRows, out.data(), c.rawCols, c.rawRows, c.rawCols,
                                        raw.data(), 0, 0, c.rawRows, c.rawCols, 0, 0, 0, 0, KernelTypeBilinear, 5),
               RectifyErrorOk);
+    EXPECT_EQ(rectifier.impl().warpers().count(), 1);
     for (int i = 1; i < c.outRows - 1; ++i)
       for (int j = 1; j < c.outCols - 1; ++j) {
         ASSERT_GE(out[i * c.outCols + j], c.low) << i << "," << j;
