@@ -3,6 +3,8 @@
 #include "../../tools/stelox-run/SampleCalibration.h"
 
 #include "calibration/ConfigFile.h"
+#include "rectify/Rectifier.h"
+#include "rectify/SteloxRectifyMgr.h"
 #include "rectify/WarpSpline.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +42,13 @@ TEST(SampleCalibration, HoldsEveryFactAContextNeeds) {
   ASSERT_EQ(section->getNumberOfLensData(), 2);
   EXPECT_EQ(section->getLensData(0)->getPosition(), (std::array<int, 3>{0, 0, 0}));
   EXPECT_EQ(section->getLensData(1)->getPosition(), (std::array<int, 3>{-1, 0, 0}));
+
+  const SteloxRectifyMgr rectifiers(*section);
+  EXPECT_EQ(rectifiers.getCreationResult(), RectifyErrorOk);
+  for (int lens = 0; lens < 2; ++lens) {
+    ASSERT_NE(rectifiers.getRectifier(lens), nullptr);
+    EXPECT_EQ(rectifiers.getRectifier(lens)->getConstructionResult(), RectifyErrorOk);
+  }
 }
 
 TEST(SampleCalibration, TablesAreExactLinearMaps) {
