@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -26,13 +27,16 @@ IdealRigSpec smallSpec() {
   return spec;
 }
 
-// Bilinear sample of an 8-bit image at (row, col), inside the image.
+// Bilinear sample of an 8-bit image at (row, col), inside the image; the last
+// row and column repeat.
 double sample(const Image<unsigned char>& image, double row, double col) {
   const int r = static_cast<int>(std::floor(row));
   const int c = static_cast<int>(std::floor(col));
   const double a = row - r;
   const double b = col - c;
-  return (1 - a) * ((1 - b) * image[r][c] + b * image[r][c + 1]) + a * ((1 - b) * image[r + 1][c] + b * image[r + 1][c + 1]);
+  const int r1 = std::min(r + 1, image.nRows() - 1);
+  const int c1 = std::min(c + 1, image.nCols() - 1);
+  return (1 - a) * ((1 - b) * image[r][c] + b * image[r][c1]) + a * ((1 - b) * image[r1][c] + b * image[r1][c1]);
 }
 
 }  // namespace
