@@ -125,7 +125,7 @@ TEST(ParseTools, FirstLineWhoseValuesParseWins) {
   EXPECT_EQ(x, 1.5);
   EXPECT_EQ(y, 2.5);
 
-  int ids[3] = {0, 0, 0};
+  int ids[5] = {0, 0, 0, 0, 0};
   ConfigLines ints = linesOf({"IDS 1 2", "IDS 4 5 6 7"});
   ASSERT_TRUE(parseTokenInts("IDS", ints.data(), ints.size(), 3, ids));
   EXPECT_EQ(ids[0], 4);
