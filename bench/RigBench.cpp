@@ -10,12 +10,12 @@ using namespace SteloxRig;
 namespace {
 
 RigModel benchRig() {
-  IdealRigSpec spec;
-  spec.distortion[0] = {-0.22, 0.06, 0.0015, -0.001, -0.004};
-  spec.distortion[1] = {-0.18, 0.03, -0.001, 0.002, 0.0};
-  spec.rotation[0] = cv::Vec3d(0.012, -0.02, 0.006);
-  spec.rotation[1] = cv::Vec3d(-0.008, 0.018, -0.005);
-  return RigModel::ideal(spec);
+  IdealRigParameters parameters;
+  parameters.distortion[0] = {-0.22, 0.06, 0.0015, -0.001, -0.004};
+  parameters.distortion[1] = {-0.18, 0.03, -0.001, 0.002, 0.0};
+  parameters.rotation[0] = cv::Vec3d(0.012, -0.02, 0.006);
+  parameters.rotation[1] = cv::Vec3d(-0.008, 0.018, -0.005);
+  return RigModel::ideal(parameters);
 }
 
 // Raw pair (grey and colour) with ground truth; arg 0 = threads, arg 1 = also

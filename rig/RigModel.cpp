@@ -181,22 +181,22 @@ RigModel RigModel::fromOpenCv(const OpenCvStereoCalibration& c) {
   return rig;
 }
 
-RigModel RigModel::ideal(const IdealRigSpec& spec) {
-  if (spec.rows < 2 || spec.cols < 2) throw RigError("ideal rig: the image size must be at least 2 x 2");
-  if (!(spec.focalLength > 0.0)) throw RigError("ideal rig: the focal length must be positive");
-  if (!(spec.baseline > 0.0)) throw RigError("ideal rig: the baseline must be positive");
+RigModel RigModel::ideal(const IdealRigParameters& parameters) {
+  if (parameters.rows < 2 || parameters.cols < 2) throw RigError("ideal rig: the image size must be at least 2 x 2");
+  if (!(parameters.focalLength > 0.0)) throw RigError("ideal rig: the focal length must be positive");
+  if (!(parameters.baseline > 0.0)) throw RigError("ideal rig: the baseline must be positive");
   RigModel rig;
-  const double centreRow = spec.centreRow < 0.0 ? 0.5 * (spec.rows - 1) : spec.centreRow;
-  const double centreCol = spec.centreCol < 0.0 ? 0.5 * (spec.cols - 1) : spec.centreCol;
-  rig.setGeometry(spec.rows, spec.cols, spec.focalLength, centreRow, centreCol, spec.baseline);
+  const double centreRow = parameters.centreRow < 0.0 ? 0.5 * (parameters.rows - 1) : parameters.centreRow;
+  const double centreCol = parameters.centreCol < 0.0 ? 0.5 * (parameters.cols - 1) : parameters.centreCol;
+  rig.setGeometry(parameters.rows, parameters.cols, parameters.focalLength, centreRow, centreCol, parameters.baseline);
   for (int i = 0; i < kRigLensCount; ++i) {
     LensModel lens;
-    lens.focalX = lens.focalY = spec.focalLength;
+    lens.focalX = lens.focalY = parameters.focalLength;
     lens.centreRow = centreRow;
     lens.centreCol = centreCol;
-    lens.distortion = spec.distortion[i];
+    lens.distortion = parameters.distortion[i];
     cv::Matx33d rawFromRectified;
-    cv::Rodrigues(spec.rotation[i], rawFromRectified);
+    cv::Rodrigues(parameters.rotation[i], rawFromRectified);
     lens.rectifyingRotation = rawFromRectified.t();
     rig.setLens(static_cast<RigLens>(i), lens);
   }

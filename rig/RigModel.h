@@ -33,7 +33,7 @@ struct LensModel {
 
 // The parameters of an ideal rig: both lenses share the rectified pinhole
 // camera and differ from it only by distortion and a small rotation.
-struct IdealRigSpec {
+struct IdealRigParameters {
   int rows = 480;
   int cols = 640;
   double focalLength = 500.0;  // pixels
@@ -73,7 +73,7 @@ class RigModel {
 public:
   RigModel() = default;
 
-  static RigModel ideal(const IdealRigSpec& spec);
+  static RigModel ideal(const IdealRigParameters& parameters);
   // Rectifies the calibration with cv::stereoRectify (zero disparity, default
   // scaling, same image size) and takes camera 1 as our left lens, camera 2
   // as our right lens. Throws RigError for a calibration that is not a

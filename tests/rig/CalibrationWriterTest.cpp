@@ -17,16 +17,16 @@ using namespace SteloxRig;
 namespace {
 
 RigModel distortedRig(int rows = 480, int cols = 640, double baseline = 0.12) {
-  IdealRigSpec spec;
-  spec.rows = rows;
-  spec.cols = cols;
-  spec.focalLength = 0.8 * cols;
-  spec.baseline = baseline;
-  spec.distortion[0] = {-0.21, 0.05, 0.0012, -0.0008, 0.0};
-  spec.distortion[1] = {-0.17, 0.03, -0.0006, 0.001, -0.002};
-  spec.rotation[0] = cv::Vec3d(0.01, -0.018, 0.004);
-  spec.rotation[1] = cv::Vec3d(-0.006, 0.012, -0.003);
-  return RigModel::ideal(spec);
+  IdealRigParameters parameters;
+  parameters.rows = rows;
+  parameters.cols = cols;
+  parameters.focalLength = 0.8 * cols;
+  parameters.baseline = baseline;
+  parameters.distortion[0] = {-0.21, 0.05, 0.0012, -0.0008, 0.0};
+  parameters.distortion[1] = {-0.17, 0.03, -0.0006, 0.001, -0.002};
+  parameters.rotation[0] = cv::Vec3d(0.01, -0.018, 0.004);
+  parameters.rotation[1] = cv::Vec3d(-0.006, 0.012, -0.003);
+  return RigModel::ideal(parameters);
 }
 
 WarpSpline splineOf(const LensData::Warp& w, int rows, int cols) {

@@ -8,13 +8,13 @@ using namespace SteloxRig;
 
 namespace {
 
-IdealRigSpec distortedSpec() {
-  IdealRigSpec spec;
-  spec.distortion[0] = {-0.22, 0.06, 0.0015, -0.001, -0.004};
-  spec.distortion[1] = {-0.18, 0.03, -0.001, 0.002, 0.0};
-  spec.rotation[0] = cv::Vec3d(0.012, -0.02, 0.006);
-  spec.rotation[1] = cv::Vec3d(-0.008, 0.018, -0.005);
-  return spec;
+IdealRigParameters distortedSpec() {
+  IdealRigParameters parameters;
+  parameters.distortion[0] = {-0.22, 0.06, 0.0015, -0.001, -0.004};
+  parameters.distortion[1] = {-0.18, 0.03, -0.001, 0.002, 0.0};
+  parameters.rotation[0] = cv::Vec3d(0.012, -0.02, 0.006);
+  parameters.rotation[1] = cv::Vec3d(-0.008, 0.018, -0.005);
+  return parameters;
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ TEST(RigModel, UndistortRefusesFoldedModel) {
 }
 
 TEST(RigModel, IdealRigWithoutDistortionMapsPixelsToThemselves) {
-  const RigModel rig = RigModel::ideal(IdealRigSpec());
+  const RigModel rig = RigModel::ideal(IdealRigParameters());
   for (RigLens lens : {RigLens::Right, RigLens::Left}) {
     for (double r : {0.0, 100.5, 479.0}) {
       for (double c : {0.0, 333.25, 639.0}) {
@@ -77,23 +77,23 @@ TEST(RigModel, RawAndRectifiedMappingsAreInverse) {
 TEST(RigModel, LensRotationFollowsTheRotationVector) {
   // p_raw = R(0, 0.01, 0) * p_rectified: the rectified optical axis has
   // x = sin(0.01) in the raw frame.
-  IdealRigSpec spec;
-  spec.rotation[0] = cv::Vec3d(0.0, 0.01, 0.0);
-  const RigModel rig = RigModel::ideal(spec);
+  IdealRigParameters parameters;
+  parameters.rotation[0] = cv::Vec3d(0.0, 0.01, 0.0);
+  const RigModel rig = RigModel::ideal(parameters);
   double rawRow = 0.0, rawCol = 0.0;
   ASSERT_TRUE(rig.rectifiedToRaw(RigLens::Right, rig.centreRow(), rig.centreCol(), rawRow, rawCol));
-  EXPECT_NEAR(rawCol, rig.centreCol() + spec.focalLength * std::tan(0.01), 1e-9);
+  EXPECT_NEAR(rawCol, rig.centreCol() + parameters.focalLength * std::tan(0.01), 1e-9);
   EXPECT_NEAR(rawRow, rig.centreRow(), 1e-9);
 }
 
 TEST(RigModel, IdealRigRejectsNonsense) {
-  IdealRigSpec spec;
-  spec.baseline = 0.0;
-  EXPECT_THROW(RigModel::ideal(spec), RigError);
-  spec = IdealRigSpec();
-  spec.focalLength = -1.0;
-  EXPECT_THROW(RigModel::ideal(spec), RigError);
-  spec = IdealRigSpec();
-  spec.cols = 1;
-  EXPECT_THROW(RigModel::ideal(spec), RigError);
+  IdealRigParameters parameters;
+  parameters.baseline = 0.0;
+  EXPECT_THROW(RigModel::ideal(parameters), RigError);
+  parameters = IdealRigParameters();
+  parameters.focalLength = -1.0;
+  EXPECT_THROW(RigModel::ideal(parameters), RigError);
+  parameters = IdealRigParameters();
+  parameters.cols = 1;
+  EXPECT_THROW(RigModel::ideal(parameters), RigError);
 }

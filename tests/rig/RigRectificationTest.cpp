@@ -53,13 +53,13 @@ cv::Mat asMat(const Image<unsigned char>& image) {
 }
 
 RigModel distortedRig() {
-  IdealRigSpec spec;
-  spec.baseline = 0.1;
-  spec.distortion[0] = {-0.24, 0.07, 0.0015, -0.001, -0.005};
-  spec.distortion[1] = {-0.2, 0.04, -0.001, 0.0012, 0.0};
-  spec.rotation[0] = cv::Vec3d(0.012, -0.02, 0.006);
-  spec.rotation[1] = cv::Vec3d(-0.008, 0.018, -0.005);
-  return RigModel::ideal(spec);
+  IdealRigParameters parameters;
+  parameters.baseline = 0.1;
+  parameters.distortion[0] = {-0.24, 0.07, 0.0015, -0.001, -0.005};
+  parameters.distortion[1] = {-0.2, 0.04, -0.001, 0.0012, 0.0};
+  parameters.rotation[0] = cv::Vec3d(0.012, -0.02, 0.006);
+  parameters.rotation[1] = cv::Vec3d(-0.008, 0.018, -0.005);
+  return RigModel::ideal(parameters);
 }
 
 struct EpipolarError {

@@ -18,13 +18,13 @@ bool sameBytes(const Image<unsigned char>& a, const Image<unsigned char>& b) {
   return true;
 }
 
-IdealRigSpec smallSpec() {
-  IdealRigSpec spec;
-  spec.rows = 120;
-  spec.cols = 160;
-  spec.focalLength = 130.0;
-  spec.baseline = 0.1;
-  return spec;
+IdealRigParameters smallSpec() {
+  IdealRigParameters parameters;
+  parameters.rows = 120;
+  parameters.cols = 160;
+  parameters.focalLength = 130.0;
+  parameters.baseline = 0.1;
+  return parameters;
 }
 
 // Bilinear sample of an 8-bit image at (row, col), inside the image; the last
@@ -81,9 +81,9 @@ TEST(StereoRenderer, WithoutDistortionRawIsTheRectifiedRendering) {
 TEST(StereoRenderer, GroundTruthPointsTheLeftImageAtTheSameSurface) {
   // Every visible pixel of the right rectified view, away from depth edges,
   // must find its own texture in the left rectified view at column + disparity.
-  IdealRigSpec spec;
-  spec.baseline = 0.1;
-  const RigModel rig = RigModel::ideal(spec);
+  IdealRigParameters parameters;
+  parameters.baseline = 0.1;
+  const RigModel rig = RigModel::ideal(parameters);
   const SyntheticScene scene = SyntheticScene::forRig(rig, 9, 40.0);
   const StereoRendering out = StereoRenderer(rig, scene).render();
   const Image<unsigned char> edges = StereoRenderer::depthEdges(out.disparity, 3);
@@ -114,7 +114,7 @@ TEST(StereoRenderer, OccludedPixelsSitRightOfACloserSurface) {
   // cannot see lie just right of an occluder in the right view: scanning left
   // from an occluded pixel, the first visible one is closer. Pixels whose
   // match falls outside the left image are excluded.
-  const RigModel rig = RigModel::ideal(IdealRigSpec());
+  const RigModel rig = RigModel::ideal(IdealRigParameters());
   const StereoRendering out = StereoRenderer(rig, SyntheticScene::forRig(rig, 9, 40.0)).render();
   int occluded = 0;
   int nextToCloser = 0;

@@ -97,16 +97,16 @@ struct Section {
 };
 
 RigModel idealRig(const Section& s) {
-  IdealRigSpec spec;
+  IdealRigParameters parameters;
   const cv::Size size = pair("--size", s.one("--size"));
-  spec.cols = size.width;
-  spec.rows = size.height;
-  spec.focalLength = number("--focal", s.one("--focal"));
-  spec.baseline = number("--baseline", s.one("--baseline"));
+  parameters.cols = size.width;
+  parameters.rows = size.height;
+  parameters.focalLength = number("--focal", s.one("--focal"));
+  parameters.baseline = number("--baseline", s.one("--baseline"));
   if (s.has("--centre")) {
     const std::vector<double> c = numbers("--centre", s.one("--centre"), 2);
-    spec.centreCol = c[0];
-    spec.centreRow = c[1];
+    parameters.centreCol = c[0];
+    parameters.centreRow = c[1];
   }
   const char* lensNames[] = {"right", "left"};
   for (int lens = 0; lens < kRigLensCount; ++lens) {
@@ -114,15 +114,15 @@ RigModel idealRig(const Section& s) {
     const std::string option = s.has(own) ? own : "--distortion";
     if (s.has(option)) {
       const std::vector<double> d = numbers(option, s.one(option), 5);
-      std::copy(d.begin(), d.end(), spec.distortion[lens].begin());
+      std::copy(d.begin(), d.end(), parameters.distortion[lens].begin());
     }
     const std::string rotation = std::string("--") + lensNames[lens] + "-rotation";
     if (s.has(rotation)) {
       const std::vector<double> r = numbers(rotation, s.one(rotation), 3);
-      spec.rotation[lens] = cv::Vec3d(r[0], r[1], r[2]);
+      parameters.rotation[lens] = cv::Vec3d(r[0], r[1], r[2]);
     }
   }
-  return RigModel::ideal(spec);
+  return RigModel::ideal(parameters);
 }
 
 RigModel opencvRig(const Section& s) {

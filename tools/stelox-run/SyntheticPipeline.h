@@ -76,18 +76,18 @@ struct RunResult {
 
 inline SteloxRig::RigModel makeRig(const RigCase& rigCase)
 {
-  SteloxRig::IdealRigSpec spec;
-  spec.rows = rigCase.rows;
-  spec.cols = rigCase.cols;
-  spec.focalLength = 500.0 * rigCase.cols / 640.0;
-  spec.baseline = rigCase.baseline;
+  SteloxRig::IdealRigParameters parameters;
+  parameters.rows = rigCase.rows;
+  parameters.cols = rigCase.cols;
+  parameters.focalLength = 500.0 * rigCase.cols / 640.0;
+  parameters.baseline = rigCase.baseline;
   if (rigCase.distortion) {
-    spec.distortion[0] = {-0.10, 0.02, 0.0004, -0.0003, 0.0};
-    spec.distortion[1] = {-0.08, 0.015, -0.0002, 0.0005, 0.0};
-    spec.rotation[0] = cv::Vec3d(0.004, -0.006, 0.002);
-    spec.rotation[1] = cv::Vec3d(-0.003, 0.005, -0.004);
+    parameters.distortion[0] = {-0.10, 0.02, 0.0004, -0.0003, 0.0};
+    parameters.distortion[1] = {-0.08, 0.015, -0.0002, 0.0005, 0.0};
+    parameters.rotation[0] = cv::Vec3d(0.004, -0.006, 0.002);
+    parameters.rotation[1] = cv::Vec3d(-0.003, 0.005, -0.004);
   }
-  return SteloxRig::RigModel::ideal(spec);
+  return SteloxRig::RigModel::ideal(parameters);
 }
 
 namespace detail {
