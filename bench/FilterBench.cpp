@@ -9,6 +9,8 @@
 #include "filter/MonoConversion.h"
 #include "image/simd/SimdDetector.h"
 
+#include "SideBySide.h"
+
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -90,12 +92,6 @@ void throughput(benchmark::State& state) {
   state.counters["level"] = SimdDetector::processLevel();
 }
 
-double threadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 // Ours at a forced instruction-set level (third argument: 0 scalar, 3 SSE2).
 template <typename Setup>
 void atLevel(benchmark::State& state) {
@@ -115,22 +111,7 @@ template <typename Setup>
 void ratio(benchmark::State& state) {
   cv::setNumThreads(1);
   Setup setup(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  double oursTime = 0.0, opencvTime = 0.0;
-  for (auto _ : state) {
-    const double t0 = threadSeconds();
-    setup.ours();
-    benchmark::ClobberMemory();
-    const double t1 = threadSeconds();
-    setup.opencv();
-    benchmark::ClobberMemory();
-    const double t2 = threadSeconds();
-    oursTime += t1 - t0;
-    opencvTime += t2 - t1;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["ours_us"] = 1e6 * oursTime / n;
-  state.counters["opencv_us"] = 1e6 * opencvTime / n;
-  state.counters["opencv_over_ours"] = opencvTime / oursTime;
+  reportSideBySide(state, setup);
 }
 
 void sizes(benchmark::internal::Benchmark* b) {

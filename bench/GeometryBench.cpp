@@ -1,23 +1,15 @@
 #include "ZorBSP.h"
 #include "ZorPointCloud3d.h"
 
-#include <benchmark/benchmark.h>
+#include "SideBySide.h"
 
-#include <time.h>
+#include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <random>
 #include <vector>
 
 namespace {
-
-// CPU time of this thread: the machine is shared, so wall time would also
-// count other processes.
-double threadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec + 1e-9 * t.tv_nsec;
-}
 
 // A surface as a disparity image gives it: a 600 x 500 grid of depths over a
 // tilted, bumpy plane with noise, 300 000 points inside a 10 x 10 x 3 box.

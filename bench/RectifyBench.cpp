@@ -9,6 +9,8 @@
 #include "rectify/Warper3.h"
 #include "image/simd/SimdDetector.h"
 
+#include "SideBySide.h"
+
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -79,12 +81,6 @@ struct RectifySetup {
   Image<unsigned char> raw, out;
 };
 
-double threadSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 template <bool useOurs>
 void rectify(benchmark::State& state) {
   cv::setNumThreads(1);
@@ -100,22 +96,7 @@ void rectify(benchmark::State& state) {
 void rectifyRatio(benchmark::State& state) {
   cv::setNumThreads(1);
   RectifySetup setup(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  double oursTime = 0.0, opencvTime = 0.0;
-  for (auto _ : state) {
-    const double t0 = threadSeconds();
-    setup.ours();
-    benchmark::ClobberMemory();
-    const double t1 = threadSeconds();
-    setup.opencv();
-    benchmark::ClobberMemory();
-    const double t2 = threadSeconds();
-    oursTime += t1 - t0;
-    opencvTime += t2 - t1;
-  }
-  const double n = static_cast<double>(state.iterations());
-  state.counters["ours_us"] = 1e6 * oursTime / n;
-  state.counters["opencv_us"] = 1e6 * opencvTime / n;
-  state.counters["opencv_over_ours"] = opencvTime / oursTime;
+  reportSideBySide(state, setup);
 }
 
 // Building the table evaluates both splines at every output pixel.
