@@ -11,6 +11,7 @@ SteloxMgr::SteloxMgr()
     : m_rectifyMgr(std::make_shared<SteloxRectifyMgr>()),
       m_stereoMgr(std::make_shared<StereoProcessMgr>())
 {
+  OpenCVInit();
 }
 
 // Raw and disparity images are shared views; the rectified, edge and colour
@@ -50,6 +51,7 @@ SteloxMgr::SteloxMgr(const SteloxMgr& other)
       m_stereoParameters(other.m_stereoParameters)
 {
   copyDeviceFreeStereoSettings(other);
+  copyOpenCVMatchers(other);
   for (int lens = 0; lens < kLensCount; ++lens) {
     m_lensToRectifier[lens] = other.m_lensToRectifier[lens];
     m_rawColour[lens] = other.m_rawColour[lens];
@@ -58,6 +60,10 @@ SteloxMgr::SteloxMgr(const SteloxMgr& other)
     copyOwned(m_edge[lens], other.m_edge[lens]);
     copyOwned(m_rectifiedColour[lens], other.m_rectifiedColour[lens]);
   }
+  // The world transform travels as its matrix: copying a transform object
+  // would rebuild the rotation from the derived angles.
+  m_worldTransform.setMatrix(other.m_worldTransform.data());
+  m_worldInverse.setMatrix(other.m_worldInverse.data());
 }
 
 // Views are released before the memory they borrow (members are destroyed

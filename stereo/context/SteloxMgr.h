@@ -14,11 +14,17 @@
 #include "match/PreprocessParameters.h"
 #include "match/StereoParameters.h"
 #include "stelox.h"
+#include "ZorTransform3d.h"
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace cv {
+class StereoBM;
+class StereoSGBM;
+}  // namespace cv
 
 class SteloxRectifyMgr;
 class StereoProcessMgr;
@@ -194,6 +200,65 @@ public:
   // The first stored line whose first word is token, or null.
   const std::string* getLineForToken(const char* token, bool ignoreCase = true) const;
 
+  // ---- OpenCV matchers -------------------------------------------------
+  // One block matcher and one semi-global matcher per context, made with the
+  // context from its settings of that moment (OpenCVInit); later changes of
+  // the context's own stereo settings do not reach them, only these setters.
+  // A copy of a context gets matchers of its own with the same settings, so
+  // that its settings change independently of the original's.
+  //
+  // A refused value leaves the matchers unchanged and prints one warning
+  // line on the standard error stream. Setters without a rule set both
+  // matchers; getters read the block matcher, except P1, P2 and the mode.
+  SteloxError setOpenCVStereoMaskSize(int size);  // odd, 5 .. 255, below the output size
+  int getOpenCVStereoMaskSize() const;
+  SteloxError setOpenCVMinDisparity(int minimum);
+  int getOpenCVMinDisparity() const;
+  SteloxError setOpenCVNumDisparities(int count);  // positive multiple of 16
+  int getOpenCVNumDisparities() const;
+  // The number of disparities becomes maximum - current minimum.
+  SteloxError setOpenCVMaxDisparity(int maximum);
+  int getOpenCVMaxDisparity() const;
+  SteloxError setOpenCVMinMaxDisparities(int minimum, int maximum);
+  void getOpenCVMinMaxDisparities(int& minimum, int& maximum) const;
+  SteloxError setOpenCVDisparityRange(int minimum, int count);
+  void getOpenCVDisparityRange(int& minimum, int& count) const;
+  SteloxError setOpenCVSpeckleWindowSize(int size);
+  int getOpenCVSpeckleWindowSize() const;
+  SteloxError setOpenCVSpeckleRange(int range);
+  int getOpenCVSpeckleRange() const;
+  SteloxError setOpenCVDisp12MaxDiff(int difference);
+  int getOpenCVDisp12MaxDiff() const;
+  // 0 x-Sobel, 1 normalised response (OpenCV numbers them the other way).
+  SteloxError setOpenCVBMPreFilterType(int type);
+  int getOpenCVBMPreFilterType() const;
+  SteloxError setOpenCVBMPreFilterSize(int size);
+  int getOpenCVBMPreFilterSize() const;
+  SteloxError setOpenCVPreFilterCap(int cap);  // 1 .. 63
+  int getOpenCVPreFilterCap() const;
+  SteloxError setOpenCVBMTextureThreshold(int threshold);
+  int getOpenCVBMTextureThreshold() const;
+  SteloxError setOpenCVUniquenessRatio(int ratio);
+  int getOpenCVUniquenessRatio() const;
+  SteloxError setOpenCVSGBMP1(int p1);
+  int getOpenCVSGBMP1() const;
+  SteloxError setOpenCVSGBMP2(int p2);
+  int getOpenCVSGBMP2() const;
+  // 0 standard, 1 double pass, 2 three-way.
+  SteloxError setOpenCVSGBMMode(int mode);
+  int getOpenCVSGBMMode() const;
+  // Puts the matcher of an OpenCV algorithm into the record; other
+  // algorithms leave the record's matcher as it is.
+  void selectOpenCVMatcher(Stelox::StereoParameters& record) const;
+
+private:
+  void OpenCVInit();
+  void copyOpenCVMatchers(const SteloxMgr& other);
+  bool acceptsOpenCVMask(int size) const;
+
+  std::shared_ptr<cv::StereoBM> m_blockMatcher;
+  std::shared_ptr<cv::StereoSGBM> m_semiGlobalMatcher;
+
 private:
   friend class SteloxMgrLoader;
 
@@ -322,6 +387,52 @@ private:
 
   Stelox::PreprocessParameters m_preprocessParameters;
   Stelox::StereoParameters m_stereoParameters;
+
+  // ---- 3D conversion and world transform --------------------------------
+  // Positions are in pixels of the output image (the window that
+  // getImage16 hands out); points are in the baseline's unit, camera frame
+  // x right, y down, z forward. Outputs are written only on success.
+public:
+  // 9 for a position outside the output, 12 for a disparity not above 0.
+  SteloxError RCDFloatToXYZ(float row, float col, float disparity, float& x, float& y, float& z) const;
+  SteloxError RCDToXYZ(float row, float col, float disparity, float& x, float& y, float& z) const;
+  // disparity16 / 16 pixels; invalid codes are not recognised here.
+  SteloxError RCD16ToXYZ(int row, int col, unsigned short disparity16, float& x, float& y, float& z) const;
+  // 13 for z not above 0; the position is not checked against the output.
+  SteloxError XYZToRCD(float x, float y, float z, float& row, float& col, float& disparity) const;
+  SteloxError RCDFloatToWorldXYZ(float row, float col, float disparity, float& x, float& y, float& z) const;
+  SteloxError RCDToWorldXYZ(float row, float col, float disparity, float& x, float& y, float& z) const;
+  SteloxError RCD16ToWorldXYZ(int row, int col, unsigned short disparity16, float& x, float& y, float& z) const;
+  SteloxError WorldXYZToRCD(float x, float y, float z, float& row, float& col, float& disparity) const;
+  // The image centre in output pixels.
+  void getImageCenter(float& row, float& col) const;
+
+  // 48 when a rotation row is all zero, 5 when m33 is 0; otherwise the
+  // rotation is taken as given, the translation divided by m33.
+  SteloxError setSteloxToWorldTransform(const SteloxTransform& transform);
+  void getSteloxToWorldTransform(SteloxTransform& transform) const;
+
+  // A 3D image of the rectified size, owned by the caller until
+  // destroyImage3d; 40 when it cannot be allocated, 8 without a resolution.
+  SteloxError createImage3d(SteloxImage3d*& image) const;
+  static void destroyImage3d(SteloxImage3d*& image);
+  // Every pixel of the disparity image as a point (camera or world frame);
+  // (0, 0, 0) where the disparity is 0 or an invalid code.
+  SteloxError internalExtractImage3d(SteloxImage3d& image, bool world) const;
+
+  // Transform files; 35 when the file cannot be opened, or a key or value is
+  // missing or corrupt (the matrix is then unchanged).
+  static SteloxError getTransformFromFile(const char* fileName, SteloxTransform& transform);
+  static SteloxError writeTransformToFile(const char* fileName, const SteloxTransform& transform);
+
+private:
+  // Offset of the output window inside the rectified image.
+  ImageDim outputWindowOffset() const;
+
+  // The world transform as set (rotation possibly not proper) and the rigid
+  // inverse of its derived parameters.
+  ZorTransform3d m_worldTransform;
+  ZorTransform3d m_worldInverse;
 };
 
 #endif

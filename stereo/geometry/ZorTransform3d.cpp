@@ -1,8 +1,9 @@
 #include "ZorTransform3d.h"
 
-#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <locale.h>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,9 @@ void multiply(const Matrix& a, const Matrix& b, Matrix& out) {
     }
 }
 
+// White space of the C locale, independent of the host program's locale.
+bool isWhite(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
 // Reads the next whitespace-separated word. False at the end of the file or
 // for a word longer than kMaxWordLength (tooLong is then set).
 bool readWord(FILE* file, std::string& word, bool& tooLong) {
@@ -37,8 +41,8 @@ bool readWord(FILE* file, std::string& word, bool& tooLong) {
   int c;
   do {
     c = std::fgetc(file);
-  } while (c != EOF && std::isspace(c));
-  while (c != EOF && !std::isspace(c)) {
+  } while (c != EOF && isWhite(c));
+  while (c != EOF && !isWhite(c)) {
     if (word.size() == kMaxWordLength) {
       tooLong = true;
       return false;
@@ -58,6 +62,40 @@ void skipComment(FILE* file) {
   }
 }
 
+// Transform files are read and written in the C locale whatever locale the
+// host program chose: a decimal comma would make them unreadable elsewhere.
+locale_t cLocale() {
+  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+// Switches the calling thread to the C locale for the life of the object.
+class CLocaleScope {
+ public:
+  CLocaleScope() : m_previous(cLocale() ? uselocale(cLocale()) : static_cast<locale_t>(nullptr)) {}
+  ~CLocaleScope() {
+    if (m_previous) uselocale(m_previous);
+  }
+  CLocaleScope(const CLocaleScope&) = delete;
+  CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+ private:
+  locale_t m_previous;
+};
+
+// Reads the number that begins the next word, as "%lf" would, but within the
+// word length limit.
+bool readValue(FILE* file, double& value, bool& corrupt) {
+  std::string word;
+  if (!readWord(file, word, corrupt)) return false;
+  char* end = nullptr;
+  const double parsed =
+      cLocale() ? strtod_l(word.c_str(), &end, cLocale()) : std::strtod(word.c_str(), &end);
+  if (end == word.c_str()) return false;
+  value = parsed;
+  return true;
+}
+
 // Finds the first occurrence of key as a word outside comments and reads the
 // number after it.
 bool readKey(FILE* file, const char* key, double& value, bool& corrupt) {
@@ -67,7 +105,7 @@ bool readKey(FILE* file, const char* key, double& value, bool& corrupt) {
     if (word == "//") {
       skipComment(file);
     } else if (word == key) {
-      return std::fscanf(file, "%lf", &value) == 1;
+      return readValue(file, value, corrupt);
     }
   }
   return false;
@@ -283,6 +321,7 @@ ZorPlane ZorTransform3d::planeYZ() const {
 bool ZorTransform3d::write(FILE* file) const {
   if (!file) return false;
   const double values[6] = {m_rx, m_ry, m_rz, m_tx, m_ty, m_tz};
+  const CLocaleScope cLocaleNumbers;
   for (int i = 0; i < 6; ++i)
     if (std::fprintf(file, "%s\t%lf\n", kKeys[i], values[i]) < 0) return false;
   return std::ferror(file) == 0;

@@ -14,7 +14,8 @@
  * matrix from them (a proper rotation even when the source matrix was not).
  *
  * Transform files hold six lines "Rx\t%lf" ... "Tz\t%lf"; a reader accepts the
- * keys in any order and skips lines whose first word is "//".
+ * keys in any order and skips lines whose first word is "//". Numbers are
+ * written and read in the C locale, whatever locale the program has set.
  */
 #ifndef ZOR_TRANSFORM3D_H
 #define ZOR_TRANSFORM3D_H

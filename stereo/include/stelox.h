@@ -362,6 +362,84 @@ STELOX_API SteloxError steloxRectifyColorImage(SteloxContext context, SteloxCame
  * when there are none of the current size. Does nothing with stereo off. */
 STELOX_API SteloxError steloxStereo(SteloxContext context);
 
+/* ---- Stereo algorithm and OpenCV matcher settings ---------------------- */
+
+/* Any value is stored; steloxStereo refuses values outside 0..4 with
+ * SteloxErrorUnsupportedStereoAlgorithm. The OpenCV algorithms match the
+ * rectified images on the calling thread and write 16 x disparity, or 0 for
+ * an invalid pixel; algorithms 2 and 4 give a map aligned with the left
+ * image, the others one aligned with the right (reference) image. */
+STELOX_API SteloxError steloxSetStereoAlgorithm(SteloxContext context, SteloxStereoAlgorithm algorithm);
+STELOX_API SteloxError steloxGetStereoAlgorithm(SteloxContext context, SteloxStereoAlgorithm* algorithm);
+
+/* Settings of the context's OpenCV block matcher and semi-global matcher.
+ * A context starts with 32 disparities from minimum 1, mask 7, pre-filter
+ * cap 31, uniqueness ratio 10, disp12 maximum difference 1, speckle window
+ * and range from the surface validation settings, block-matching texture
+ * threshold 16 x the texture validation threshold and pre-filter size the
+ * edge mask size, P1 = 8 x mask x mask, P2 = 32 x mask x mask, mode 0; later
+ * changes of the context's own settings do not reach the matchers. A copied
+ * context has matchers of its own. A refused value changes nothing and
+ * prints one warning line on the standard error stream. Setters without a
+ * rule below set both matchers; getters read the block matcher, except P1,
+ * P2 and the mode. */
+
+/* Odd, 5 to 255 and smaller than the output rows and columns, else
+ * SteloxErrorInvalidSetting. */
+STELOX_API SteloxError steloxSetOpenCVStereoMaskSize(SteloxContext context, int size);
+STELOX_API SteloxError steloxGetOpenCVStereoMaskSize(SteloxContext context, int* size);
+STELOX_API SteloxError steloxSetOpenCVMinDisparity(SteloxContext context, int minimum);
+STELOX_API SteloxError steloxGetOpenCVMinDisparity(SteloxContext context, int* minimum);
+/* A positive multiple of 16, else SteloxErrorInvalidSetting. */
+STELOX_API SteloxError steloxSetOpenCVNumDisparities(SteloxContext context, int count);
+STELOX_API SteloxError steloxGetOpenCVNumDisparities(SteloxContext context, int* count);
+/* The number of disparities becomes maximum - current minimum:
+ * SteloxErrorInvalidRequest when that is not positive, SteloxErrorInvalidSetting
+ * when it is not a multiple of 16. The getter gives minimum + number. */
+STELOX_API SteloxError steloxSetOpenCVMaxDisparity(SteloxContext context, int maximum);
+STELOX_API SteloxError steloxGetOpenCVMaxDisparity(SteloxContext context, int* maximum);
+/* The same rules for the range minimum .. maximum. */
+STELOX_API SteloxError steloxSetOpenCVMinMaxDisparities(SteloxContext context, int minimum, int maximum);
+STELOX_API SteloxError steloxGetOpenCVMinMaxDisparities(SteloxContext context, int* minimum, int* maximum);
+/* Minimum and number of disparities (the number as for
+ * steloxSetOpenCVNumDisparities). */
+STELOX_API SteloxError steloxSetOpenCVDisparityRange(SteloxContext context, int minimum, int count);
+STELOX_API SteloxError steloxGetOpenCVDisparityRange(SteloxContext context, int* minimum, int* count);
+STELOX_API SteloxError steloxSetOpenCVSpeckleWindowSize(SteloxContext context, int size);
+STELOX_API SteloxError steloxGetOpenCVSpeckleWindowSize(SteloxContext context, int* size);
+STELOX_API SteloxError steloxSetOpenCVSpeckleRange(SteloxContext context, int range);
+STELOX_API SteloxError steloxGetOpenCVSpeckleRange(SteloxContext context, int* range);
+STELOX_API SteloxError steloxSetOpenCVDisp12MaxDiff(SteloxContext context, int difference);
+STELOX_API SteloxError steloxGetOpenCVDisp12MaxDiff(SteloxContext context, int* difference);
+/* Block matcher only: 0 x-Sobel, 1 normalised response; a negative value is
+ * ignored, 2 or more gives SteloxErrorInvalidRequest. The getter gives 2 for
+ * a pre-filter it does not know. */
+STELOX_API SteloxError steloxSetOpenCVBMPreFilterType(SteloxContext context, int type);
+STELOX_API SteloxError steloxGetOpenCVBMPreFilterType(SteloxContext context, int* type);
+/* Block matcher only; the rule of the mask size. */
+STELOX_API SteloxError steloxSetOpenCVBMPreFilterSize(SteloxContext context, int size);
+STELOX_API SteloxError steloxGetOpenCVBMPreFilterSize(SteloxContext context, int* size);
+/* 1 to 63, else SteloxErrorInvalidSetting. */
+STELOX_API SteloxError steloxSetOpenCVPreFilterCap(SteloxContext context, int cap);
+STELOX_API SteloxError steloxGetOpenCVPreFilterCap(SteloxContext context, int* cap);
+/* Block matcher only; not negative, else SteloxErrorInvalidSetting. */
+STELOX_API SteloxError steloxSetOpenCVBMTextureThreshold(SteloxContext context, int threshold);
+STELOX_API SteloxError steloxGetOpenCVBMTextureThreshold(SteloxContext context, int* threshold);
+/* Not negative, else SteloxErrorInvalidSetting. */
+STELOX_API SteloxError steloxSetOpenCVUniquenessRatio(SteloxContext context, int ratio);
+STELOX_API SteloxError steloxGetOpenCVUniquenessRatio(SteloxContext context, int* ratio);
+/* Semi-global matcher only; any value is stored. With P1 >= P2 a warning
+ * says that the matcher will use P2 = P1 + 1. */
+STELOX_API SteloxError steloxSetOpenCVSGBMP1(SteloxContext context, int p1);
+STELOX_API SteloxError steloxGetOpenCVSGBMP1(SteloxContext context, int* p1);
+STELOX_API SteloxError steloxSetOpenCVSGBMP2(SteloxContext context, int p2);
+STELOX_API SteloxError steloxGetOpenCVSGBMP2(SteloxContext context, int* p2);
+/* Semi-global matcher only: 0 standard, 1 double pass, 2 three-way; a
+ * negative value is ignored, above 2 gives SteloxErrorInvalidRequest. The
+ * getter gives 3 for a mode it does not know. */
+STELOX_API SteloxError steloxSetOpenCVSGBMMode(SteloxContext context, int mode);
+STELOX_API SteloxError steloxGetOpenCVSGBMMode(SteloxContext context, int* mode);
+
 /* ---- Images, caller buffers, pairs and pixel conversion ---------------- */
 
 /* The output window of an image of the context: the requested output size,
@@ -405,6 +483,79 @@ STELOX_API SteloxError steloxRectifyPixel(SteloxContext context, SteloxCamera ca
                                           float* rectifiedRow, float* rectifiedCol);
 STELOX_API SteloxError steloxUnrectifyPixel(SteloxContext context, SteloxCamera camera, float rectifiedRow,
                                             float rectifiedCol, float* row, float* col);
+
+/* ---- 3D conversion and world transform ---------------------------------- */
+
+/* Positions (row, col) are in pixels of the output image, the window that
+ * steloxGetImage16 describes; disparities are in pixels; points are in the
+ * unit of the calibration's baseline, camera frame x right, y down, z forward
+ * from the reference (right) lens. With f the focal length in pixels, B the
+ * baseline and (cy, cx) the image centre of steloxGetImageCenter:
+ * z = f B / d, y = (row - cy) z / f, x = (col - cx) z / f.
+ * SteloxErrorInvalidCoordinates outside the output, and
+ * SteloxErrorNonPositiveDisparity for a disparity not above 0. */
+STELOX_API SteloxError steloxRCDToXYZ(SteloxContext context, float row, float col, float disparity, float* x,
+                                      float* y, float* z);
+STELOX_API SteloxError steloxRCDFloatToXYZ(SteloxContext context, float row, float col, float disparity, float* x,
+                                           float* y, float* z);
+/* disparity16 / 16 pixels, the value of a disparity image pixel. Invalid codes
+ * (0xFF00 and above) are not recognised here: filter them first. */
+STELOX_API SteloxError steloxRCD16ToXYZ(SteloxContext context, int row, int col, unsigned short disparity16,
+                                        float* x, float* y, float* z);
+/* The inverse; SteloxErrorNonPositiveDistance for z not above 0. The position
+ * is not checked against the output. */
+STELOX_API SteloxError steloxXYZToRCD(SteloxContext context, float x, float y, float z, float* row, float* col,
+                                      float* disparity);
+/* The same with world points: the camera point passed through the context's
+ * world transform, or the world point through its inverse. */
+STELOX_API SteloxError steloxRCDToWorldXYZ(SteloxContext context, float row, float col, float disparity, float* x,
+                                           float* y, float* z);
+STELOX_API SteloxError steloxRCDFloatToWorldXYZ(SteloxContext context, float row, float col, float disparity,
+                                                float* x, float* y, float* z);
+STELOX_API SteloxError steloxRCD16ToWorldXYZ(SteloxContext context, int row, int col, unsigned short disparity16,
+                                             float* x, float* y, float* z);
+STELOX_API SteloxError steloxWorldXYZToRCD(SteloxContext context, float x, float y, float z, float* row,
+                                           float* col, float* disparity);
+/* The image centre in output pixels (the units of every conversion above):
+ * the calibrated centre in the rectified image less the output's offset in
+ * it. A point at this position lies on the optical axis (x = y = 0). */
+STELOX_API SteloxError steloxGetImageCenter(SteloxContext context, float* centerRow, float* centerCol);
+
+/* Camera-to-world transform of the context (identity at first): rows 0 to 2
+ * hold the rotation and, in column 3, the translation, which is divided by
+ * m33. The rotation is taken as given; world-to-camera conversions use the
+ * rigid inverse of the angles derived from it. SteloxErrorSingularRotationMatrix
+ * when a rotation row is all zero, SteloxErrorInvalidParameter when m33 is 0;
+ * the transform is then unchanged. */
+STELOX_API SteloxError steloxSetSteloxToWorldTransform(SteloxContext context, const SteloxTransform* transform);
+/* The transform as stored, row 3 = (0, 0, 0, 1). */
+STELOX_API SteloxError steloxGetSteloxToWorldTransform(SteloxContext context, SteloxTransform* transform);
+/* Transform files: six lines "Rx", "Ry", "Rz" (radians, rotation
+ * Rz Ry Rx), "Tx", "Ty", "Tz", each a key, a tab and a number with six
+ * decimals. The reader takes the keys in any order and skips the rest of a
+ * line after a word "//". SteloxErrorCorruptTransformFile when the file
+ * cannot be opened or written, a key or value is missing, or a word is longer
+ * than 727 characters (the matrix is then unchanged);
+ * SteloxErrorInvalidFilename for a null name. No context is needed. */
+STELOX_API SteloxError steloxGetTransformFromFile(const char* fileName, SteloxTransform* transform);
+STELOX_API SteloxError steloxWriteTransformToFile(const char* fileName, const SteloxTransform* transform);
+
+/* A 3D image of the rectified size (the size of the whole disparity image),
+ * owned by the caller and freed with steloxDestroyImage3d; its points are not
+ * set. SteloxErrorBadAlloc when it cannot be allocated,
+ * SteloxErrorInvalidResolution while the context has no resolution. */
+STELOX_API SteloxError steloxCreateImage3d(SteloxContext context, SteloxImage3d** image);
+/* Frees the image and sets *image to null; a null image is ignored. */
+STELOX_API SteloxError steloxDestroyImage3d(SteloxImage3d** image);
+/* Fills the 3D image from the whole disparity image of the last stereo run
+ * (rectified-image positions, no output offset), in the camera or the world
+ * frame; pixels with disparity 0 or an invalid code give (0, 0, 0).
+ * SteloxErrorImage3dSizeMismatch for an image of another size than the
+ * rectified one, SteloxErrorDisparitySizeMismatch when the disparity image
+ * has another size, SteloxErrorInvalidRowIncrement for a row increment below
+ * cols x 12 bytes. */
+STELOX_API SteloxError steloxExtractImage3d(SteloxContext context, SteloxImage3d* image);
+STELOX_API SteloxError steloxExtractWorldImage3d(SteloxContext context, SteloxImage3d* image);
 
 #ifdef __cplusplus
 }
