@@ -74,6 +74,43 @@ static void checkContextFamilies(void) {
   if (steloxDestroyContext(copy) != SteloxErrorOk) ++failures;
 }
 
+static int near(float a, float b, float tolerance) { return a - b <= tolerance && b - a <= tolerance; }
+
+/* Transform files and 3D conversion reach C callers under plain C names: a
+ * transform written and read back, and a point and its position. */
+static void checkThreeDFamily(void) {
+  static const char* const kTransformFile = "stelox_c_interface_check.trans";
+  SteloxContext context = NULL;
+  SteloxTransform written, read;
+  SteloxImage3d* image = NULL;
+  float x = 0, y = 0, z = 0, row = 0, col = 0, disparity = 0;
+  int r, c;
+
+  memset(&written, 0, sizeof written);
+  for (r = 0; r < 4; ++r) written.matrix[r][r] = 1.0;
+  written.matrix[0][3] = 1.5;
+  memset(&read, 0, sizeof read);
+  if (steloxWriteTransformToFile(kTransformFile, &written) != SteloxErrorOk) ++failures;
+  if (steloxGetTransformFromFile(kTransformFile, &read) != SteloxErrorOk) ++failures;
+  for (r = 0; r < 4; ++r)
+    for (c = 0; c < 4; ++c)
+      if (read.matrix[r][c] != written.matrix[r][c]) ++failures;
+  remove(kTransformFile);
+
+  if (steloxGetDefaultContextFromMemory(&context, kCalibration) != SteloxErrorOk) {
+    ++failures;
+    return;
+  }
+  if (steloxSetSteloxToWorldTransform(context, &written) != SteloxErrorOk) ++failures;
+  if (steloxRCDToWorldXYZ(context, 100.0f, 200.0f, 8.0f, &x, &y, &z) != SteloxErrorOk) ++failures;
+  if (steloxWorldXYZToRCD(context, x, y, z, &row, &col, &disparity) != SteloxErrorOk ||
+      !near(row, 100.0f, 0.01f) || !near(col, 200.0f, 0.01f) || !near(disparity, 8.0f, 0.001f))
+    ++failures;
+  if (steloxCreateImage3d(context, &image) != SteloxErrorOk || image == NULL) ++failures;
+  if (steloxDestroyImage3d(&image) != SteloxErrorOk || image != NULL) ++failures;
+  steloxDestroyContext(context);
+}
+
 int main(void) {
   SteloxVersion version;
   if (steloxGetVersion(NULL) != SteloxErrorNullVersionStructure) ++failures;
@@ -86,6 +123,7 @@ int main(void) {
   expectText(steloxErrorToString((SteloxError)51), "Unknown Error");
   expectText(steloxErrorToString((SteloxError)-1), "Unknown Error");
   checkContextFamilies();
+  checkThreeDFamily();
   printf("%s\n", steloxVersion());
   return failures == 0 ? 0 : 1;
 }
