@@ -72,6 +72,10 @@ struct RunResult {
   GreyImage rectified[2];  // right, left
   GreyImage edge[2];
   std::vector<unsigned short> disparity;  // output rows x cols, packed
+  // Median of |z - true depth| / true depth over the valid points of the
+  // extracted 3D image, and how many points it covers.
+  double medianDepthError = 0.0;
+  long depthPoints = 0;
 };
 
 inline SteloxRig::RigModel makeRig(const RigCase& rigCase)
@@ -275,6 +279,32 @@ inline RunResult runSyntheticPipeline(const RigCase& rigCase, SteloxRig::StereoR
   steloxGetStereoMask(context, &stereoMask);
   result.score = scoreDisparity(rendering, result.disparity, result.outRows, result.outCols, rigCase.outputDivisor,
                                 edgeMask / 2 + stereoMask / 2, 0);
+  // The 3D image covers the rectified image, which is the output here (the
+  // rig's calibration has the output's aspect); its pixel centres sit at
+  // divisor x position + (divisor - 1) / 2 in the rig's rectified camera.
+  SteloxImage3d* points = nullptr;
+  if (fail(steloxCreateImage3d(context, &points), "steloxCreateImage3d"))
+    return result;
+  const std::unique_ptr<SteloxImage3d*, SteloxError (*)(SteloxImage3d**)> pointsOwner(&points, steloxDestroyImage3d);
+  if (fail(steloxExtractImage3d(context, points), "steloxExtractImage3d"))
+    return result;
+  std::vector<double> depthErrors;
+  const double offset = (rigCase.outputDivisor - 1) / 2.0;
+  for (int r = 0; r < points->rows; ++r)
+    for (int c = 0; c < points->cols; ++c) {
+      const SteloxPoint3d& point = points->points[static_cast<std::size_t>(r) * points->cols + c];
+      SteloxRig::SceneHit hit;
+      if (point.z > 0.0f && scene.intersect(cv::Vec3d(0, 0, 0),
+                                            rig.rectifiedRay(r * rigCase.outputDivisor + offset,
+                                                             c * rigCase.outputDivisor + offset),
+                                            hit))
+        depthErrors.push_back(std::fabs(point.z - hit.depth) / hit.depth);
+    }
+  result.depthPoints = static_cast<long>(depthErrors.size());
+  if (!depthErrors.empty()) {
+    std::nth_element(depthErrors.begin(), depthErrors.begin() + depthErrors.size() / 2, depthErrors.end());
+    result.medianDepthError = depthErrors[depthErrors.size() / 2];
+  }
   if (renderingOut)
     *renderingOut = rendering;
   return result;

@@ -159,6 +159,8 @@ int main(int argc, char** argv)
   std::printf("valid density: %.1f %%\n", 100.0 * score.density());
   std::printf("disparity error: %.1f %% within 0.5 px, mean %.3f px\n", 100.0 * score.accuracy(),
               score.meanAbsError());
+  std::printf("3D points: %ld valid, median depth error %.2f %% against the scene\n", run.depthPoints,
+              100.0 * run.medianDepthError);
 
   if (mkdir(outDir.c_str(), 0777) != 0 && errno != EEXIST) {
     std::fprintf(stderr, "stelox-run: cannot create %s: %s\n", outDir.c_str(), std::strerror(errno));
