@@ -434,8 +434,8 @@ void SteloxMgr::savePreprocessParameters()
   record.lowpass = m_lowpassOn;
 }
 
-// The OpenCV matchers join with the OpenCV settings; until then the record
-// keeps whatever matcher it holds.
+// For an OpenCV algorithm the record takes that matcher; otherwise it keeps
+// whatever matcher it holds.
 void SteloxMgr::saveStereoParameters()
 {
   Stelox::StereoParameters& record = m_stereoParameters;
@@ -454,6 +454,7 @@ void SteloxMgr::saveStereoParameters()
   record.surfaceMapping = m_surfaceMapping;
   record.subpixelMapping = m_subpixelMapping;
   record.stereoAlgorithm = m_stereoAlgorithm;
+  selectOpenCVMatcher(record);
 }
 
 // Inputs left by a preprocessing of another geometry are refused (28) rather

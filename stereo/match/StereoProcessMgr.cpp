@@ -40,13 +40,6 @@ SteloxError StereoProcessMgr::process(const Image<unsigned char>* images,
   return SteloxErrorUnsupportedStereoAlgorithm;
 }
 
-// The OpenCV matchers are not part of this library yet.
-SteloxError StereoProcessMgr::OCVStereo(const Image<unsigned char>*, Image<unsigned short>&,
-                                        const SteloxROI&, const Stelox::PreprocessParameters&,
-                                        const Stelox::StereoParameters&) {
-  return SteloxErrorUnsupportedStereoAlgorithm;
-}
-
 void StereoProcessMgr::determineRois(const SteloxROI& region,
                                      std::vector<SteloxROI>& bands) const {
   bands.clear();

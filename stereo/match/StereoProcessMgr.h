@@ -39,6 +39,8 @@ public:
                        const Stelox::PreprocessParameters& preprocess,
                        const Stelox::StereoParameters& stereo);
 
+  // Runs the record's OpenCV matcher once over the region on the calling
+  // thread; the disparity becomes a view of the engine's result image.
   SteloxError OCVStereo(const Image<unsigned char>* images, Image<unsigned short>& disparity,
                         const SteloxROI& region, const Stelox::PreprocessParameters& preprocess,
                         const Stelox::StereoParameters& stereo);
@@ -83,6 +85,8 @@ private:
   size_t m_bandCount = 0;
   StxSegmentContext m_segmentation;
   cpu_extension_t m_cpu;
+  // Converted disparities of the last OpenCV run (see StereoProcessMgrOpenCV.cpp).
+  Image<unsigned short> m_ocvResult;
 };
 
 #endif
