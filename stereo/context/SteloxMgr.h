@@ -200,6 +200,17 @@ public:
   // The first stored line whose first word is token, or null.
   const std::string* getLineForToken(const char* token, bool ignoreCase = true) const;
 
+  // ---- Stereo pairs from side-by-side image files -----------------------
+  // The left half of the file's image becomes the pair's right image, the
+  // right half its left image; both point into one block from array new that
+  // the caller frees (steloxFreeMonoStereoPair with sharedBuffer set). An odd
+  // last column is dropped. On failure the loader's code, or
+  // SteloxErrorInvalidSourceResolution for fewer than 2 columns; the pair is
+  // written only on success and nothing stays allocated otherwise.
+  static SteloxError buildMonoStereoPair(const char* fileName, SteloxMonoStereoPair& pair);
+  static SteloxError buildColorStereoPair(const char* fileName, SteloxColorPixelFormat format,
+                                          SteloxColorStereoPair& pair);
+
   // ---- OpenCV matchers -------------------------------------------------
   // One block matcher and one semi-global matcher per context, made with the
   // context from its settings of that moment (OpenCVInit); later changes of

@@ -552,10 +552,96 @@ STELOX_API SteloxError steloxDestroyImage3d(SteloxImage3d** image);
  * frame; pixels with disparity 0 or an invalid code give (0, 0, 0).
  * SteloxErrorImage3dSizeMismatch for an image of another size than the
  * rectified one, SteloxErrorDisparitySizeMismatch when the disparity image
- * has another size, SteloxErrorInvalidRowIncrement for a row increment below
- * cols x 12 bytes. */
+ * has another size (or there is none yet), SteloxErrorInvalidRowIncrement for
+ * a row increment below cols x 12 bytes, SteloxErrorNullBuffer for a null
+ * image or points. A larger row increment is used rounded down to whole
+ * points. */
 STELOX_API SteloxError steloxExtractImage3d(SteloxContext context, SteloxImage3d* image);
 STELOX_API SteloxError steloxExtractWorldImage3d(SteloxContext context, SteloxImage3d* image);
+
+/* ---- Image files and stereo pairs from files --------------------------- */
+
+/* PGM, PPM, PNG and TIFF files; any other kind gives
+ * SteloxErrorUnsupportedImageFileFormat. The loaders tell the kind from the
+ * file's content (from its extension when the content does not tell) and
+ * put the pixels in one new block, packed (rowIncrement = cols x bytes per
+ * pixel). The block belongs to the caller and must be released by this
+ * library: steloxFreeImage, steloxFreeImage16, steloxFreeColorImage, or the
+ * pair functions below for pairs; never with free(). On every error the
+ * record is left as it was and nothing stays allocated.
+ * Codes: SteloxErrorNullBuffer for a null record, SteloxErrorInvalidFilename
+ * for a null or empty name, SteloxErrorFileRead for a missing, unreadable or
+ * truncated file, SteloxErrorInvalidBitDepth for a file of another depth than
+ * the loader's (8, 16, 24 or 32 bits per pixel), SteloxErrorBadAlloc for an
+ * image of more than 2^28 pixels. */
+STELOX_API SteloxError steloxLoadImageFromFile(const char* fileName, SteloxImage* image);
+STELOX_API SteloxError steloxLoadImage16FromFile(const char* fileName, SteloxImage16* image);
+/* 24- or 32-bit files. Bytes 0 to 2 of each pixel in the order of format
+ * (SteloxErrorUnsupportedColorPixelFormat for a value outside 0 to 3, before
+ * the file is opened); byte 3 is the file's alpha when the file has 32 bits
+ * per pixel, else 255 (opaque), whatever the format. */
+STELOX_API SteloxError steloxLoadColorImageFromFile(const char* fileName, SteloxColorPixelFormat format,
+                                                    SteloxColorImage* image);
+
+/* An image record over the caller's memory (rowIncrement in bytes); nothing
+ * is copied or allocated, so never free such a record with the functions
+ * below. On error the record is emptied (null data, zero sizes):
+ * SteloxErrorNullBuffer for null data (a null record is left alone),
+ * SteloxErrorInvalidSourceResolution for rows or cols below 1,
+ * SteloxErrorInvalidRowIncrement when rowIncrement is not a multiple of cols
+ * or is shorter than a row's pixels. */
+STELOX_API SteloxError steloxLoadImageFromBuffer(unsigned char* data, int rows, int cols, int rowIncrement,
+                                                 SteloxImage* image);
+STELOX_API SteloxError steloxLoadImage16FromBuffer(unsigned short* data, int rows, int cols, int rowIncrement,
+                                                   SteloxImage16* image);
+STELOX_API SteloxError steloxLoadColorImageFromBuffer(SteloxColorPixel* data, int rows, int cols,
+                                                      int rowIncrement, SteloxColorImage* image);
+
+/* Saves in the kind the file name's extension names (".pgm", ".ppm", ".png",
+ * ".tif" or ".tiff"): PNG and TIFF uncompressed, PGM and PPM as raw bytes; a
+ * grey image is a grey file and a colour image a colour file whatever the
+ * portable-anymap extension. Codes in the order of the checks:
+ * SteloxErrorInvalidFilename (null or empty name),
+ * SteloxErrorUnsupportedImageFileFormat, SteloxErrorUnsupportedColorPixelFormat
+ * (colour), SteloxErrorNullBuffer (null record or data),
+ * SteloxErrorInvalidSourceResolution (rows or cols below 1),
+ * SteloxErrorInvalidRowIncrement (rowIncrement shorter than a row's pixels),
+ * SteloxErrorFileWrite. */
+STELOX_API SteloxError steloxSaveImage(const SteloxImage* image, const char* fileName);
+/* A 16-bit grey file. */
+STELOX_API SteloxError steloxSaveImage16(const SteloxImage16* image, const char* fileName);
+/* A 32-bit TIFF file with byte 3 as alpha for formats 2 and 3; a 24-bit file
+ * otherwise. */
+STELOX_API SteloxError steloxSaveColorImage(const SteloxColorImage* image, const char* fileName,
+                                            SteloxColorPixelFormat format);
+
+/* A stereo pair from one side-by-side file (8-bit, or 24/32-bit loaded as
+ * above): the left half of the image becomes pair->right, the right half
+ * pair->left, both with the whole image's rowIncrement; an odd last column
+ * is dropped. Both point into one block: release it with
+ * steloxFreeMonoStereoPair (steloxFreeColorStereoPair) and sharedBuffer set.
+ * The loader's codes, SteloxErrorInvalidSourceResolution for an image of
+ * fewer than 2 columns, SteloxErrorNullBuffer for a null pair; the pair is
+ * written only on success. */
+STELOX_API SteloxError steloxBuildMonoStereoPairFromFile(SteloxContext context, const char* fileName,
+                                                         SteloxMonoStereoPair* pair);
+STELOX_API SteloxError steloxBuildColorStereoPairFromFile(SteloxContext context, const char* fileName,
+                                                          SteloxColorPixelFormat format,
+                                                          SteloxColorStereoPair* pair);
+
+/* Releases pixel memory this library allocated for a pair: with sharedBuffer
+ * non-zero (a pair built from one file) the one block of pair->right, else
+ * the blocks of both images (a left image that points into the right image's
+ * rows counts as sharing its block). Does nothing unless both images have
+ * data; afterwards both records are empty. A null pair is accepted. Always
+ * SteloxErrorOk. */
+STELOX_API SteloxError steloxFreeMonoStereoPair(SteloxMonoStereoPair* pair, int sharedBuffer);
+STELOX_API SteloxError steloxFreeColorStereoPair(SteloxColorStereoPair* pair, int sharedBuffer);
+/* Releases the pixels of an image loaded from a file and empties the record;
+ * a null record or null data does nothing. Always SteloxErrorOk. */
+STELOX_API SteloxError steloxFreeImage(SteloxImage* image);
+STELOX_API SteloxError steloxFreeImage16(SteloxImage16* image);
+STELOX_API SteloxError steloxFreeColorImage(SteloxColorImage* image);
 
 #ifdef __cplusplus
 }
