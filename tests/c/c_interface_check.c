@@ -111,6 +111,45 @@ static void checkThreeDFamily(void) {
   steloxDestroyContext(context);
 }
 
+/* The OpenCV matchers run for a C caller that links the library alone. */
+static void checkOpenCVFamily(void) {
+  SteloxContext context = NULL;
+  SteloxMonoStereoPair pair;
+  SteloxImage right, left;
+  SteloxImage16 disparity;
+  SteloxStereoAlgorithm algorithm = SteloxStereoAlgorithmCorrelation;
+  static unsigned char pixels[2][24 * 32];
+  int minimum = 0, count = 0;
+  size_t i;
+
+  if (steloxGetDefaultContextFromMemory(&context, kCalibration) != SteloxErrorOk) {
+    ++failures;
+    return;
+  }
+  for (i = 0; i < sizeof(pixels[0]); ++i) {
+    pixels[0][i] = (unsigned char)((i * 2654435761u) >> 24);
+    pixels[1][i] = (unsigned char)(((i - 2) * 2654435761u) >> 24);
+  }
+  right.rows = 24; right.cols = 32; right.rowIncrement = 32; right.data = pixels[0];
+  left = right;
+  left.data = pixels[1];
+  if (steloxBuildMonoStereoPairFromBuffers(&right, &left, &pair) != SteloxErrorOk) ++failures;
+  if (steloxSetStereoAlgorithm(context, SteloxStereoAlgorithmBlockMatching) != SteloxErrorOk) ++failures;
+  if (steloxGetStereoAlgorithm(context, &algorithm) != SteloxErrorOk ||
+      algorithm != SteloxStereoAlgorithmBlockMatching)
+    ++failures;
+  if (steloxSetOpenCVDisparityRange(context, 0, 16) != SteloxErrorOk) ++failures;
+  if (steloxGetOpenCVDisparityRange(context, &minimum, &count) != SteloxErrorOk || minimum != 0 || count != 16)
+    ++failures;
+  if (steloxSetRectify(context, 0) != SteloxErrorOk) ++failures;
+  if (steloxRectify(context, &pair) != SteloxErrorOk) ++failures;
+  if (steloxStereo(context) != SteloxErrorOk) ++failures;
+  if (steloxGetImage16(context, SteloxImage16TypeDisparity, SteloxCameraReference, &disparity) != SteloxErrorOk ||
+      disparity.rows != 24 || disparity.cols != 32 || disparity.data == NULL)
+    ++failures;
+  steloxDestroyContext(context);
+}
+
 int main(void) {
   SteloxVersion version;
   if (steloxGetVersion(NULL) != SteloxErrorNullVersionStructure) ++failures;
@@ -124,6 +163,7 @@ int main(void) {
   expectText(steloxErrorToString((SteloxError)-1), "Unknown Error");
   checkContextFamilies();
   checkThreeDFamily();
+  checkOpenCVFamily();
   printf("%s\n", steloxVersion());
   return failures == 0 ? 0 : 1;
 }
