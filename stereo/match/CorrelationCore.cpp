@@ -71,8 +71,8 @@ struct WideBlock {
 
 DiffKernelSet diffKernelsForLevel(cpu_extension_t cpu) {
   if (cpu >= CPU_EXTENSION_AVX2)
-    return diffKernelsSupported(DiffKernelSet::Avx512) ? DiffKernelSet::Avx512
-                                                       : DiffKernelSet::Avx2;
+    return diffKernelsSupported(DiffKernelSet::Avx512Rows) ? DiffKernelSet::Avx512Rows
+                                                           : DiffKernelSet::Avx2;
   if (cpu >= CPU_EXTENSION_SSE2) return DiffKernelSet::Sse2;
   if (cpu >= CPU_EXTENSION_MMX) return DiffKernelSet::Mmx;
   return DiffKernelSet::Scalar;
@@ -80,7 +80,8 @@ DiffKernelSet diffKernelsForLevel(cpu_extension_t cpu) {
 
 bool diffKernelsSupported(DiffKernelSet set) {
   switch (set) {
-    case DiffKernelSet::Avx512: {
+    case DiffKernelSet::Avx512:
+    case DiffKernelSet::Avx512Rows: {
       static const bool usable = avx512bwUsable();
       return usable && SimdDetector::processLevel() >= CPU_EXTENSION_AVX2;
     }
@@ -100,19 +101,64 @@ const uint32_t* reciprocalTable() {
   return table.data();
 }
 
+namespace {
+
+// Records of the stored score row for finishRow.
+void recordScores(const RowFinish& row) {
+  const int slots = 4 * row.groups;
+  for (int i = 0; i < row.count; ++i) {
+    const unsigned short* s = row.scores + static_cast<long>(i) * slots;
+    const int v = row.forward[i];
+    row.best[i] = s[v];
+    row.before[i] = v >= 1 ? s[v - 1] : 0;
+    row.after[i] = v + 1 < slots ? s[v + 1] : 0xFFFF;
+    row.texture[i] = s[0];
+  }
+}
+
+}  // namespace
+
 void cam2h_subpix_interp(const RowFinish& row) {
   const Pixel16x4* scores = reinterpret_cast<const Pixel16x4*>(row.scores);
   mincorr_row(row.forward, scores, row.count, row.groups, row.slotsSearched, row.cpu);
   if (row.inverse)
-    mongo_inverse(row.inverse, row.inverse + row.pixels + row.slotsSearched, scores,
+    mongo_inverse(row.inverse, row.inverse + row.pixels + row.slotsSearched + 32, scores,
                   row.pixels + row.slotsSearched, row.pixels, row.slotsSearched, row.groups,
                   row.cpu, row.avx512);
+  recordScores(row);
+  finishRow(row, false);
+}
+
+void cam2h_subpix_val_interp(const RowFinish& row) {
+  const Pixel16x4* scores = reinterpret_cast<const Pixel16x4*>(row.scores);
+  mincorr_row(row.forward, scores, row.count, row.groups, row.slotsSearched, row.cpu);
+  if (row.inverse)
+    mongo_val_inverse(row.inverse, row.inverse + row.pixels + row.slotsSearched + 32, scores,
+                      row.pixels + row.slotsSearched, row.pixels, row.slotsSearched, row.groups,
+                      row.cpu, row.avx512);
+  recordScores(row);
+  finishRow(row, true);
+}
+
+void finishRow(const RowFinish& row, bool textureLayout) {
   const uint32_t* table = reciprocalTable();
-  const int slots = 4 * row.groups;
   for (int i = 0; i < row.count; ++i) {
     const int v = row.forward[i];
+    const long long c = row.best[i];
     unsigned short& out = row.out[i];
-    if (row.inverse && v <= kMaxBackForthOffset && std::abs(v - row.inverse[i + v]) > 1) {
+    if (textureLayout) {
+      // Slot 0 holds 1 + the window's summed deviation from the edge zero level.
+      const long long texture = 16LL * row.texture[i];
+      if (texture < row.textureValue || c > texture) {
+        out = row.textureCode;
+        continue;
+      }
+      if (row.inverse && v >= 1 && v <= kMaxBackForthOffset &&
+          std::abs(v - row.inverse[i + v - 1]) > 1) {
+        out = row.backForthCode;
+        continue;
+      }
+    } else if (row.inverse && v <= kMaxBackForthOffset && std::abs(v - row.inverse[i + v]) > 1) {
       out = row.backForthCode;
       continue;
     }
@@ -120,19 +166,23 @@ void cam2h_subpix_interp(const RowFinish& row) {
       out = row.subpixelCode;
       continue;
     }
-    if (v == 0) {
-      out = row.d0 == 0 ? 0 : row.subpixelCode;
+    if (textureLayout ? v <= 1 : v == 0) {
+      out = (row.d0 == 0 && v == (textureLayout ? 1 : 0)) ? 0 : row.subpixelCode;
       continue;
     }
-    const unsigned short* s = row.scores + static_cast<long>(i) * slots;
-    const long long c = s[v], p = s[v - 1], q = s[v + 1];
+    const long long p = row.before[i], q = row.after[i];
     if (q == 0xFFFF || p < c || c > q) {
       out = row.subpixelCode;
       continue;
     }
     // Equiangular line fit: the minimum lies (p - q) / (2 (max(p, q) - c))
-    // slots from v, and T[k] / 2^20 = 8 / k turns that into sixteenths.
-    if (p > q) {
+    // slots from v, and T[k] / 2^20 = 8 / k turns that into sixteenths. The
+    // plain layout truncates toward zero, the texture layout floors.
+    if (textureLayout) {
+      const long long k = std::max(p, q) - c;
+      const long long delta = (k > 4096 || k == 0) ? 0 : floorShift20((p - q) * table[k]);
+      out = disparityValue(row.d0, v - 1, delta);
+    } else if (p > q) {
       const long long k = p - c;
       const long long delta = k > 4096 ? 0 : ((p - q) * table[k]) >> 20;
       out = disparityValue(row.d0, v, delta);
@@ -141,50 +191,6 @@ void cam2h_subpix_interp(const RowFinish& row) {
       const long long delta = (k > 4096 || k == 0) ? 0 : ((q - p) * table[k]) >> 20;
       out = disparityValue(row.d0, v, -delta);
     }
-  }
-}
-
-void cam2h_subpix_val_interp(const RowFinish& row) {
-  const Pixel16x4* scores = reinterpret_cast<const Pixel16x4*>(row.scores);
-  mincorr_row(row.forward, scores, row.count, row.groups, row.slotsSearched, row.cpu);
-  if (row.inverse)
-    mongo_val_inverse(row.inverse, row.inverse + row.pixels + row.slotsSearched, scores,
-                      row.pixels + row.slotsSearched, row.pixels, row.slotsSearched, row.groups,
-                      row.cpu, row.avx512);
-  const uint32_t* table = reciprocalTable();
-  const int slots = 4 * row.groups;
-  for (int i = 0; i < row.count; ++i) {
-    const int v = row.forward[i];
-    unsigned short& out = row.out[i];
-    const unsigned short* s = row.scores + static_cast<long>(i) * slots;
-    // Slot 0 holds 1 + the window's summed deviation from the edge zero level.
-    const long long texture = 16LL * s[0];
-    const long long c = s[v];
-    if (texture < row.textureValue || c > texture) {
-      out = row.textureCode;
-      continue;
-    }
-    if (row.inverse && v >= 1 && v <= kMaxBackForthOffset &&
-        std::abs(v - row.inverse[i + v - 1]) > 1) {
-      out = row.backForthCode;
-      continue;
-    }
-    if (v >= row.lastSlot) {
-      out = row.subpixelCode;
-      continue;
-    }
-    if (v <= 1) {
-      out = (row.d0 == 0 && v == 1) ? 0 : row.subpixelCode;
-      continue;
-    }
-    const long long p = s[v - 1], q = s[v + 1];
-    if (q == 0xFFFF || p < c || c > q) {
-      out = row.subpixelCode;
-      continue;
-    }
-    const long long k = std::max(p, q) - c;
-    const long long delta = (k > 4096 || k == 0) ? 0 : floorShift20((p - q) * table[k]);
-    out = disparityValue(row.d0, v - 1, delta);
   }
 }
 
@@ -265,6 +271,52 @@ int twofastSubpixStereoWith(Image<unsigned short>& D, const Image<unsigned char>
       group += call.lanes / 4;
     }
   }
+  long long evaluatedPerRow = 0;
+  for (const PlannedCall& planned : plan)
+    evaluatedPerRow += static_cast<long long>(planned.pixels) * planned.lanes;
+  const int evaluated = static_cast<int>(std::min<long long>(evaluatedPerRow * rowsA, INT_MAX));
+
+  RowFinish finish;
+  finish.count = count;
+  finish.pixels = ca;
+  finish.groups = static_cast<int>(groups);
+  finish.slotsSearched = n;
+  finish.lastSlot = static_cast<int>(lastSlot);
+  finish.d0 = d0;
+  finish.textureValue = 16 * textureUnits;
+  finish.textureCode = invalid(textureMapping);
+  finish.backForthCode = invalid(backForthMapping);
+  finish.subpixelCode = invalid(subpixelMapping);
+  finish.inverse = nullptr;
+  finish.cpu = cpu;
+
+  if (kernels == DiffKernelSet::Avx512Rows) {
+    // Offsets of the forward search (slots shift .. min(N, 4G-1)) and of the
+    // inverse search (slots shift .. min(N-1, 4G-1)).
+    const int offsets = std::min(n, slots - 1) + 1 - shift;
+    const int inverseOffsets = std::max(texture ? std::min(n - 1, slots - 1) : std::min(n, slots), 0);
+    if (offsets >= 1 && offsets <= kRowPassMaxOffsets) {
+      std::vector<uint16_t> offsetLimit(kRowPassMaxOffsets, 0);
+      for (int o = 0; o < offsets; ++o) offsetLimit[o] = slotLimit[o + shift];
+      RowPassBand band;
+      band.a = &A;
+      band.b = &B;
+      band.d = &D;
+      band.m = mw;
+      band.offsets = offsets;
+      band.inverseOffsets = inverseOffsets;
+      band.backForth = backForth;
+      band.shift = shift;
+      band.offsetLimit = offsetLimit.data();
+      band.textureLimit = slotLimit[0];
+      band.finish = finish;
+      matchBandRowPassAvx512(band);
+      return evaluated;
+    }
+    kernels = DiffKernelSet::Avx512;
+  }
+  finish.avx512 = kernels == DiffKernelSet::Avx512;
+
   const bool wide = kernels == DiffKernelSet::Avx2 || kernels == DiffKernelSet::Avx512;
   std::vector<WideBlock> blocks;
   if (wide) {
@@ -292,29 +344,22 @@ int twofastSubpixStereoWith(Image<unsigned short>& D, const Image<unsigned char>
   const size_t ringRowBytes = static_cast<size_t>(slots) * (ca + mw);
   std::vector<uint8_t> ring(ringRowBytes * (mw + 1), 0);
   std::vector<uint8_t> rowB(kRowPadFront + cb + kRowPadBack, 0);
-  std::vector<unsigned short> forward(count);
+  // Record arrays with 16 spare entries for the vector finisher; the inverse
+  // result has 32 spare positions before the search's scratch.
+  const size_t recordLength = static_cast<size_t>(count) + 16;
+  std::vector<unsigned short> records(5 * recordLength, 0);
   const int positions = ca + n;
-  std::vector<unsigned short> inverse(backForth ? 2 * static_cast<size_t>(positions) + 16 : 0);
+  std::vector<unsigned short> inverse(backForth ? 2 * static_cast<size_t>(positions) + 48 : 0);
 
-  RowFinish finish;
   finish.scores = scoreRow.data();
-  finish.count = count;
-  finish.pixels = ca;
-  finish.groups = static_cast<int>(groups);
-  finish.slotsSearched = n;
-  finish.lastSlot = static_cast<int>(lastSlot);
-  finish.d0 = d0;
-  finish.textureValue = 16 * textureUnits;
-  finish.textureCode = invalid(textureMapping);
-  finish.backForthCode = invalid(backForthMapping);
-  finish.subpixelCode = invalid(subpixelMapping);
-  finish.forward = forward.data();
+  finish.forward = records.data();
+  finish.best = finish.forward + recordLength;
+  finish.before = finish.best + recordLength;
+  finish.after = finish.before + recordLength;
+  finish.texture = finish.after + recordLength;
   finish.inverse = backForth ? inverse.data() : nullptr;
-  finish.cpu = cpu;
-  finish.avx512 = kernels == DiffKernelSet::Avx512;
 
   const Pixel16x4 unmatched = {{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}};
-  long long evaluated = 0;
   for (int r = 0; r < rowsA; ++r) {
     std::memcpy(rowB.data() + kRowPadFront, B[r].data(), static_cast<size_t>(cb));
     const unsigned char* rowA = A[r].data();
@@ -377,7 +422,6 @@ int twofastSubpixStereoWith(Image<unsigned short>& D, const Image<unsigned char>
       }
     }
     for (const PlannedCall& planned : plan) {
-      evaluated += static_cast<long long>(planned.pixels) * planned.lanes;
       if (r == 0) {
         Pixel16x4* score = reinterpret_cast<Pixel16x4*>(scoreRow.data() + planned.firstSlot);
         for (int group = 0; group < planned.lanes / 4; ++group)
@@ -393,5 +437,5 @@ int twofastSubpixStereoWith(Image<unsigned short>& D, const Image<unsigned char>
         cam2h_subpix_interp(finish);
     }
   }
-  return static_cast<int>(std::min<long long>(evaluated, INT_MAX));
+  return evaluated;
 }

@@ -24,11 +24,14 @@ enum class DiffKernelSet {
   Mmx,        // 64-bit registers (two halves for a pair of groups)
   Sse2,       // 128-bit registers
   Avx2,       // 16 slots per step
-  Avx512      // 32 slots per step
+  Avx512,     // 32 slots per step
+  Avx512Rows  // one AVX-512BW pass per row: column sums, both searches and the
+              // finisher without a stored score row (Avx512 where the search
+              // range is too wide for it)
 };
 
-// The kernels a level runs on this processor: AVX-512BW where the level is
-// AVX2 and the processor and operating system support it.
+// The kernels a level runs on this processor: the AVX-512BW row pass where the
+// level is AVX2 and the processor and operating system support it.
 DiffKernelSet diffKernelsForLevel(cpu_extension_t cpu);
 bool diffKernelsSupported(DiffKernelSet set);
 
@@ -52,8 +55,9 @@ int twofastSubpixStereoWith(Image<unsigned short>& D, const Image<unsigned char>
                             unsigned short textureMapping, bool backForth,
                             unsigned short backForthMapping, unsigned short subpixelMapping);
 
-// One output row of each layout: minimum search, inverse search (when
-// `inverse` is not null it receives it), validations and interpolation.
+// One output row of each layout. The searches leave per-pixel records (the
+// forward result v and the slots v, v-1, v+1 and 0) and, with back-and-forth
+// on, the inverse result per B position; the finisher turns them into output.
 struct RowFinish {
   unsigned short* out;              // output row, count pixels
   const unsigned short* scores;     // score row, 4 * groups slots per pixel
@@ -65,12 +69,45 @@ struct RowFinish {
   unsigned d0;
   long long textureValue;           // 16 * texture count (texture layout)
   unsigned short textureCode, backForthCode, subpixelCode;
-  unsigned short* forward;          // work: count entries
-  unsigned short* inverse;          // work: pixels + N entries, null when off
+  unsigned short* forward;          // work: count entries, v per pixel
+  unsigned short* best;             // work: count entries, slot v
+  unsigned short* before;           // work: count entries, slot v-1 (read when v >= 1)
+  unsigned short* after;            // work: count entries, slot v+1 (read when v < L)
+  unsigned short* texture;          // work: count entries, slot 0
+  unsigned short* inverse;          // work: pixels + N + 32 entries, null when off
   cpu_extension_t cpu;
   bool avx512;                      // AVX-512BW inverse search at the AVX2 level
 };
+// Searches of the stored score row, then finishRow.
 void cam2h_subpix_interp(const RowFinish& row);
 void cam2h_subpix_val_interp(const RowFinish& row);
+
+// Validations and interpolation from the records: the scalar definition and
+// an AVX-512BW form with the same results. The record arrays hold 16 spare
+// entries past count.
+void finishRow(const RowFinish& row, bool textureLayout);
+void finishRowAvx512(const RowFinish& row, bool textureLayout);
+
+// One band for the AVX-512BW row pass. Per row it keeps one 16-bit sum per
+// column and offset over the window's rows (the difference of the entering
+// and the leaving row recomputed from A and B), slides the horizontal window
+// sum in registers and runs the forward minimum and the inverse search on the
+// window sums while they are in registers; the results are those of the
+// stored-row path at the AVX2 level.
+struct RowPassBand {
+  const Image<unsigned char>* a;
+  const Image<unsigned char>* b;
+  Image<unsigned short>* d;
+  int m;                            // window side, at least 1
+  int offsets;                      // O: offsets 0 .. O-1 take part in the forward search
+  int inverseOffsets;               // K: offsets 0 .. K-1 take part in the inverse search
+  bool backForth;                   // run the inverse search
+  int shift;                        // 1 in the texture layout (slot = offset + 1)
+  const uint16_t* offsetLimit;      // per offset (padded to 128), the pixels it computes
+  int textureLimit;                 // pixels whose texture slot is computed
+  RowFinish finish;                 // settings of the finisher; work arrays are the pass's own
+};
+constexpr int kRowPassMaxOffsets = 128;
+void matchBandRowPassAvx512(const RowPassBand& band);
 
 #endif

@@ -173,6 +173,8 @@ std::vector<Path> pathsOfThisProcessor() {
     paths.push_back({CPU_EXTENSION_AVX2, DiffKernelSet::Avx2, "avx2 16-slot kernels"});
     if (diffKernelsSupported(DiffKernelSet::Avx512))
       paths.push_back({CPU_EXTENSION_AVX2, DiffKernelSet::Avx512, "avx2 with avx512bw kernels"});
+    if (diffKernelsSupported(DiffKernelSet::Avx512Rows))
+      paths.push_back({CPU_EXTENSION_AVX2, DiffKernelSet::Avx512Rows, "avx2 with avx512bw row pass"});
   }
   return paths;
 }
@@ -234,6 +236,10 @@ TEST(CorrelationCore, RandomBandsMatchTheDirectDefinitionOnEveryPath) {
       {{0, 128, 7, 0.4, true}, 12, 180, 128},
       {{0, 20, 3, 30.0, true}, 8, 64, 20},    // texture rejects about half
       {{4, 20, 5, 25.0, false}, 9, 55, 24},
+      {{0, 72, 5, 0.0, true}, 9, 150, 72},    // three registers of offsets
+      {{2, 80, 3, 0.6, true}, 8, 141, 80},
+      {{0, 160, 5, 0.4, true}, 8, 230, 160},  // too wide for the row pass
+      {{0, 33, 1, 0.0, true}, 4, 70, 40},     // one offset past a register
   };
   std::mt19937 rng(20261211);
   for (const Case& test : cases) {
@@ -394,5 +400,106 @@ TEST(CorrelationCore, RejectedInputsLeaveTheOutputUntouched) {
               0);
     for (int r = 0; r < c.rowsD; ++r)
       for (int col = 0; col < c.colsD; ++col) ASSERT_EQ(d[r][col], 0x4242);
+  }
+}
+
+namespace {
+
+// Random records around the edge cases of the finisher: forward results at
+// 0, 1, L and beyond, equal and 0xFFFF neighbours, curvatures above 4096,
+// textures at the threshold and inverse results near the forward ones.
+struct FinisherRecords {
+  std::vector<unsigned short> out, forward, best, before, after, texture, inverse;
+  RowFinish row;
+};
+
+FinisherRecords randomRecords(std::mt19937& rng, int count, int n, int lastSlot, unsigned d0,
+                              long long textureUnits, bool backForth) {
+  FinisherRecords r;
+  const size_t padded = static_cast<size_t>(count) + 16;
+  r.out.assign(padded, 0x1234);
+  r.forward.resize(padded);
+  r.best.resize(padded);
+  r.before.resize(padded);
+  r.after.resize(padded);
+  r.texture.resize(padded);
+  r.inverse.resize(static_cast<size_t>(count) + n + 32);
+  std::uniform_int_distribution<int> slot(0, n), small(0, 40), any(0, 0xFFFF), pick(0, 7);
+  auto near = [&](int value) {
+    switch (pick(rng)) {
+      case 0: return value;
+      case 1: return 0xFFFF;
+      case 2: return std::min(value + 5000, 0xFFFF);
+      case 3: return any(rng);
+      default: return std::min(value + small(rng), 0xFFFF);
+    }
+  };
+  for (int i = 0; i < count; ++i) {
+    const int v = pick(rng) == 0 ? std::min(pick(rng), n) : slot(rng);
+    const int c = pick(rng) == 0 ? any(rng) : small(rng) * 50;
+    r.forward[i] = static_cast<unsigned short>(v);
+    r.best[i] = static_cast<unsigned short>(c);
+    r.before[i] = static_cast<unsigned short>(near(c));
+    r.after[i] = static_cast<unsigned short>(near(c));
+    r.texture[i] = static_cast<unsigned short>(pick(rng) == 0 ? textureUnits : near(c / 16));
+  }
+  for (size_t p = 0; p < r.inverse.size(); ++p)
+    r.inverse[p] = static_cast<unsigned short>(std::uniform_int_distribution<int>(0, n)(rng));
+  RowFinish& row = r.row;
+  row.out = r.out.data();
+  row.scores = nullptr;
+  row.count = count;
+  row.pixels = count;
+  row.groups = (n + 8) / 4;
+  row.slotsSearched = n;
+  row.lastSlot = lastSlot;
+  row.d0 = d0;
+  row.textureValue = 16 * textureUnits;
+  row.textureCode = 0xFFFF;
+  row.backForthCode = 0xFFFB;
+  row.subpixelCode = 0xFFFD;
+  row.forward = r.forward.data();
+  row.best = r.best.data();
+  row.before = r.before.data();
+  row.after = r.after.data();
+  row.texture = r.texture.data();
+  row.inverse = backForth ? r.inverse.data() : nullptr;
+  row.cpu = CPU_EXTENSION_AVX2;
+  row.avx512 = false;
+  return r;
+}
+
+}  // namespace
+
+TEST(CorrelationCore, VectorFinisherMatchesTheScalarFinisher) {
+  if (!diffKernelsSupported(DiffKernelSet::Avx512Rows)) GTEST_SKIP() << "no AVX-512BW";
+  struct Case {
+    int count, n, lastSlot;
+    unsigned d0;
+    long long textureUnits;
+    bool backForth;
+  };
+  const Case cases[] = {
+      {1, 8, 7, 0, 20, true},       {15, 64, 63, 0, 24, true},  {16, 64, 64, 3, 24, false},
+      {37, 64, 31, 0, 100, true},   {101, 128, 128, 9, 1, true}, {250, 5000, 4999, 0, 70000, true},
+      {77, 12, 11, 4000, 3, false},
+  };
+  std::mt19937 rng(4242);
+  for (const Case& c : cases) {
+    for (const bool textureLayout : {false, true}) {
+      FinisherRecords scalar =
+          randomRecords(rng, c.count, c.n, c.lastSlot, c.d0, c.textureUnits, c.backForth);
+      FinisherRecords vector = scalar;
+      vector.row.out = vector.out.data();
+      vector.row.forward = vector.forward.data();
+      vector.row.best = vector.best.data();
+      vector.row.before = vector.before.data();
+      vector.row.after = vector.after.data();
+      vector.row.texture = vector.texture.data();
+      vector.row.inverse = c.backForth ? vector.inverse.data() : nullptr;
+      finishRow(scalar.row, textureLayout);
+      finishRowAvx512(vector.row, textureLayout);
+      EXPECT_EQ(vector.out, scalar.out) << "count " << c.count << " texture " << textureLayout;
+    }
   }
 }
