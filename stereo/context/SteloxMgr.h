@@ -17,6 +17,7 @@
 #include "ZorTransform3d.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -303,7 +304,14 @@ private:
   SteloxError rectifyLens(int lens);
   SteloxError rectifyColourLens(int lens);
   SteloxError ensureMonoImages();
-  SteloxError makeEdgeImages();
+  // Frame path per lens: the two lenses run at once on the stereo engine's
+  // workers when they use separate rectifiers.
+  bool lensesRunTogether() const;
+  SteloxError forEachLens(bool together, const std::function<SteloxError(int)>& work);
+  void makeEdgeImage(int lens);
+  // Checks, geometry and the raw colour view of one camera of a colour pair
+  // (everything before its rectification); lens receives the camera's lens.
+  SteloxError prepareColourLens(SteloxCamera camera, const SteloxColorStereoPair& pair, int& lens);
 
   void writeSection1GeneralInfo(std::FILE* stream, bool& ok) const;
   void writeSection2StereoParams(std::FILE* stream) const;

@@ -230,17 +230,47 @@ SteloxError SteloxMgr::rectify(const SteloxMonoStereoPair& pair)
   if (m_rectifyOn) {
     if (const SteloxError result = buildWarpers())
       return result;
-    for (int lens = 0; lens < kLensCount; ++lens)
+    return forEachLens(lensesRunTogether(), [this](int lens) {
       if (const SteloxError result = rectifyLens(lens))
         return result;
-  } else {
-    for (int lens = 0; lens < kLensCount; ++lens) {
-      const Image<unsigned char> source =
-          m_roiOn ? m_rawMono[lens].region(m_roi.row, m_roi.col, m_roi.rows, m_roi.cols) : m_rawMono[lens];
-      m_rectified[lens].image.init(source);
-    }
+      makeEdgeImage(lens);
+      return SteloxErrorOk;
+    });
   }
-  return makeEdgeImages();
+  return forEachLens(true, [this](int lens) {
+    const Image<unsigned char> source =
+        m_roiOn ? m_rawMono[lens].region(m_roi.row, m_roi.col, m_roi.rows, m_roi.cols) : m_rawMono[lens];
+    m_rectified[lens].image.init(source);
+    makeEdgeImage(lens);
+    return SteloxErrorOk;
+  });
+}
+
+// Each lens has a rectifier of its own (tables, cache) and writes only its own
+// images, so the lenses can run at once; a rectifier shared by both lenses is
+// used by one thread at a time.
+bool SteloxMgr::lensesRunTogether() const
+{
+  const std::shared_ptr<Rectifier> right = getLensRectifier(0);
+  const std::shared_ptr<Rectifier> left = getLensRectifier(1);
+  return right && left && &right->impl() != &left->impl();
+}
+
+// The lower lens's error wins, as if the lenses ran in order.
+SteloxError SteloxMgr::forEachLens(bool together, const std::function<SteloxError(int)>& work)
+{
+  if (!together || !m_stereoMgr) {
+    for (int lens = 0; lens < kLensCount; ++lens)
+      if (const SteloxError result = work(lens))
+        return result;
+    return SteloxErrorOk;
+  }
+  SteloxError results[kLensCount] = {SteloxErrorOk, SteloxErrorOk};
+  m_stereoMgr->pool().forEach(kLensCount, [&](unsigned lens) { results[lens] = work(static_cast<int>(lens)); });
+  for (const SteloxError result : results)
+    if (result != SteloxErrorOk)
+      return result;
+  return SteloxErrorOk;
 }
 
 // A frame larger than the rectified image (region-of-interest mode) is
@@ -299,25 +329,22 @@ SteloxError SteloxMgr::rectifyColourLens(int lens)
   return SteloxErrorOk;
 }
 
-SteloxError SteloxMgr::makeEdgeImages()
+void SteloxMgr::makeEdgeImage(int lens)
 {
   if (!m_edgeCorrelationOn || m_stereoAlgorithm != SteloxStereoAlgorithmCorrelation)
-    return SteloxErrorOk;
+    return;
   const int mask = m_edgeMaskSize;
   const int half = mask / 2;
-  for (int lens = 0; lens < kLensCount; ++lens) {
-    Image<unsigned char>& edge = m_edge[lens].image;
-    const int innerRows = edge.nRows() - mask + 1;
-    const int innerCols = edge.nCols() - mask + 1;
-    if (innerRows < 1 || innerCols < 1) {
-      edge.init(128);
-      continue;
-    }
-    edge.border(128, half, half, half, half);
-    Image<unsigned char> inner = edge.region(half, half, innerRows, innerCols);
-    boxEdgeFilter(inner, m_rectified[lens].image, static_cast<unsigned>(mask), 1.0);
+  Image<unsigned char>& edge = m_edge[lens].image;
+  const int innerRows = edge.nRows() - mask + 1;
+  const int innerCols = edge.nCols() - mask + 1;
+  if (innerRows < 1 || innerCols < 1) {
+    edge.init(128);
+    return;
   }
-  return SteloxErrorOk;
+  edge.border(128, half, half, half, half);
+  Image<unsigned char> inner = edge.region(half, half, innerRows, innerCols);
+  boxEdgeFilter(inner, m_rectified[lens].image, static_cast<unsigned>(mask), 1.0);
 }
 
 SteloxError SteloxMgr::colorRectify(const SteloxColorStereoPair& pair)
@@ -356,30 +383,37 @@ SteloxError SteloxMgr::colorRectify(const SteloxColorStereoPair& pair)
   // the raw frame into an image of the rectified size would not fit it.
   if (m_rectifyOn) {
     const SteloxCamera cameras[kLensCount] = {SteloxCameraRight, SteloxCameraLeft};
-    for (SteloxCamera camera : cameras) {
-      SteloxColorImage ignored;
-      if (const SteloxError result = rectifyColorImage(camera, pair, ignored))
+    int lenses[kLensCount] = {InvalidLensIndex, InvalidLensIndex};
+    if (const SteloxError result = prepareColourLens(cameras[0], pair, lenses[0]))
+      return result;
+    if (const SteloxError result = prepareColourLens(cameras[1], pair, lenses[1])) {
+      const SteloxError first = rectifyColourLens(lenses[0]);
+      return first != SteloxErrorOk ? first : result;
+    }
+    return forEachLens(lensesRunTogether(), [&](int lens) {
+      if (const SteloxError result = rectifyColourLens(lenses[lens]))
         return result;
-    }
-  } else {
-    for (int lens = 0; lens < kLensCount; ++lens) {
-      const SteloxColorImage& image = *images[lens];
-      const Image<Pixel8x4> whole(image.rows, image.cols, image.rowIncrement / 4,
-                                  reinterpret_cast<Pixel8x4*>(image.data));
-      m_rawColour[lens] = whole.region(m_calibratedRoi.row, m_calibratedRoi.col, m_calibratedRoi.rows,
-                                       m_calibratedRoi.cols);
-      const Image<Pixel8x4> source =
-          m_roiOn ? m_rawColour[lens].region(m_roi.row, m_roi.col, m_roi.rows, m_roi.cols) : m_rawColour[lens];
-      m_rectifiedColour[lens].image.init(source);
-    }
+      convertToMono(m_rectified[lens].image, m_rectifiedColour[lens].image);
+      makeEdgeImage(lens);
+      return SteloxErrorOk;
+    });
   }
-  for (int lens = 0; lens < kLensCount; ++lens)
+  return forEachLens(true, [&](int lens) {
+    const SteloxColorImage& image = *images[lens];
+    const Image<Pixel8x4> whole(image.rows, image.cols, image.rowIncrement / 4,
+                                reinterpret_cast<Pixel8x4*>(image.data));
+    m_rawColour[lens] =
+        whole.region(m_calibratedRoi.row, m_calibratedRoi.col, m_calibratedRoi.rows, m_calibratedRoi.cols);
+    const Image<Pixel8x4> source =
+        m_roiOn ? m_rawColour[lens].region(m_roi.row, m_roi.col, m_roi.rows, m_roi.cols) : m_rawColour[lens];
+    m_rectifiedColour[lens].image.init(source);
     convertToMono(m_rectified[lens].image, m_rectifiedColour[lens].image);
-  return makeEdgeImages();
+    makeEdgeImage(lens);
+    return SteloxErrorOk;
+  });
 }
 
-SteloxError SteloxMgr::rectifyColorImage(SteloxCamera camera, const SteloxColorStereoPair& pair,
-                                         SteloxColorImage& out)
+SteloxError SteloxMgr::prepareColourLens(SteloxCamera camera, const SteloxColorStereoPair& pair, int& lens)
 {
   SteloxError invalid = validateImage(pair.right, 4);
   if (invalid == SteloxErrorOk)
@@ -399,7 +433,7 @@ SteloxError SteloxMgr::rectifyColorImage(SteloxCamera camera, const SteloxColorS
     return SteloxErrorInvalidCamera;
   if (image->rowIncrement != 4 * image->cols && image->rowIncrement != 8 * image->cols)
     return SteloxErrorNotSingleOrSideBySide;
-  const int lens = getLensIndex(camera);
+  lens = getLensIndex(camera);
   if (lens == InvalidLensIndex || lens >= m_numberOfLenses)
     return SteloxErrorInvalidCamera;
   if (const SteloxError result = takePairGeometry(pair.right.rows, pair.right.cols))
@@ -414,6 +448,15 @@ SteloxError SteloxMgr::rectifyColorImage(SteloxCamera camera, const SteloxColorS
                               reinterpret_cast<Pixel8x4*>(image->data));
   m_rawColour[lens] =
       whole.region(m_calibratedRoi.row, m_calibratedRoi.col, m_calibratedRoi.rows, m_calibratedRoi.cols);
+  return SteloxErrorOk;
+}
+
+SteloxError SteloxMgr::rectifyColorImage(SteloxCamera camera, const SteloxColorStereoPair& pair,
+                                         SteloxColorImage& out)
+{
+  int lens = InvalidLensIndex;
+  if (const SteloxError result = prepareColourLens(camera, pair, lens))
+    return result;
   if (const SteloxError result = rectifyColourLens(lens))
     return result;
   const Image<Pixel8x4>& rectified = m_rectifiedColour[lens].image;

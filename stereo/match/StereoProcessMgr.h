@@ -70,6 +70,9 @@ public:
   size_t bandCount() const { return m_bandCount; }
   const std::vector<SteloxError>& bandResults() const { return m_bandResults; }
   cpu_extension_t cpuLevel() const { return m_cpu; }
+  // The workers, also lent to the frame path of the contexts sharing this
+  // engine (rectification and edge images of both lenses at once).
+  ThreadPool& pool() { return m_pool; }
 
   // Hardware threads of the system (taken when the library is loaded), and
   // the workers a new engine starts with at most. Tests raise the first to

@@ -1,5 +1,8 @@
 #include "match/ThreadPool.h"
 
+#include <algorithm>
+#include <exception>
+
 ThreadPool::ThreadPool(unsigned workers) : m_shared(std::make_shared<Shared>()) {
   resize(workers);
 }
@@ -28,6 +31,50 @@ void ThreadPool::submit(std::function<void()> task) {
     m_shared->tasks.push(std::make_shared<std::function<void()>>(std::move(task)));
   }
   m_shared->wakeUp.notify_one();
+}
+
+namespace {
+
+// Indices handed out one at a time to whichever thread asks first. Helper
+// tasks that start after the last index is taken end without calling the
+// body, so they may outlive the forEach call (and the body) that queued them.
+struct SharedLoop {
+  SharedLoop(unsigned count, const std::function<void(unsigned)>& body)
+      : count(count), body(&body) {}
+
+  void runAvailable() {
+    for (unsigned i = next.fetch_add(1); i < count; i = next.fetch_add(1)) {
+      try {
+        (*body)(i);
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failure) failure = std::current_exception();
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      if (++finished == count) allFinished.notify_all();
+    }
+  }
+
+  const unsigned count;
+  const std::function<void(unsigned)>* body;  // only called for a taken index
+  std::atomic<unsigned> next{0};
+  std::mutex mutex;
+  std::condition_variable allFinished;
+  unsigned finished = 0;  // guarded by mutex
+  std::exception_ptr failure;  // guarded by mutex
+};
+
+}  // namespace
+
+void ThreadPool::forEach(unsigned count, const std::function<void(unsigned)>& body) {
+  if (count == 0) return;
+  const auto loop = std::make_shared<SharedLoop>(count, body);
+  const unsigned helpers = std::min(count - 1, size());
+  for (unsigned i = 0; i < helpers; ++i) submit(std::function<void()>([loop] { loop->runAvailable(); }));
+  loop->runAvailable();
+  std::unique_lock<std::mutex> lock(loop->mutex);
+  loop->allFinished.wait(lock, [&] { return loop->finished == count; });
+  if (loop->failure) std::rethrow_exception(loop->failure);
 }
 
 void ThreadPool::resize(unsigned n) {

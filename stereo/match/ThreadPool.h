@@ -41,6 +41,13 @@ public:
     return result;
   }
 
+  // Runs body(0) ... body(count - 1) on the calling thread and on up to
+  // count - 1 workers, and returns when all have finished. The calling thread
+  // runs every index no worker has taken yet, so the call completes whatever
+  // the pool's size or load, also from inside a task of this pool. The first
+  // exception of a body is raised again here, after all bodies have ended.
+  void forEach(unsigned count, const std::function<void(unsigned)>& body);
+
   // Grows or shrinks to n workers; nothing for n = 0, the current size, or a
   // stopping pool.
   void resize(unsigned n);
