@@ -106,9 +106,6 @@ void runBand(const RowPassBand& band) {
   const __mmask32 lastForwardLanes = lanesBelow(band.offsets - kLanes * (NV - 1));
   const __m512i shiftDown = shiftDownIndex();
   const __m512i ones = allOnes();
-  // The pixel's window sums, behind a guard entry, for reading the slots
-  // beside its minimum.
-  alignas(64) uint16_t pixelScores[kLanes * (NV + 2)];
 
   for (int r = 0; r < rows; ++r) {
     uint8_t* newB = copiesB.data() + rowLength * (r % (m + 1));
@@ -210,27 +207,37 @@ void runBand(const RowPassBand& band) {
       for (int k = 0; k < NV - 1; ++k) minimum = _mm512_min_epu16(minimum, score[k]);
       const int smallest = horizontalMinimum(minimum);
       const __m512i wanted = _mm512_set1_epi16(static_cast<short>(smallest));
-      int offset = 0;
-      for (int k = 0; k < NV; ++k) {
-        const __mmask32 equal =
-            _mm512_cmpeq_epi16_mask(k == NV - 1 ? lastVector : score[k], wanted);
-        if (equal) {
-          offset = kLanes * k + __builtin_ctz(equal);
-          break;
-        }
-      }
+      uint64_t equal[2] = {0, 0};
       for (int k = 0; k < NV; ++k)
-        _mm512_store_si512(pixelScores + kLanes * (k + 1), score[k]);
-      unsigned short& v = finish.forward[x];
-      if (textureLayout && finish.texture[x] <= smallest) {
-        v = 0;
-        finish.best[x] = finish.texture[x];
-      } else {
-        v = static_cast<unsigned short>(offset + band.shift);
-        finish.best[x] = static_cast<unsigned short>(smallest);
+        equal[k / 2] |= static_cast<uint64_t>(_mm512_cmpeq_epi16_mask(
+                            k == NV - 1 ? lastVector : score[k], wanted))
+                        << (kLanes * (k % 2));
+      const int offset = (NV <= 2 || equal[0]) ? __builtin_ctzll(equal[0])
+                                               : 2 * kLanes + __builtin_ctzll(equal[1]);
+      const unsigned short textureSlot = textureLayout ? finish.texture[x] : 0xFFFF;
+      const bool textureWins = textureLayout && textureSlot <= smallest;
+      finish.forward[x] = static_cast<unsigned short>(textureWins ? 0 : offset + band.shift);
+      finish.best[x] = static_cast<unsigned short>(textureWins ? textureSlot : smallest);
+      // The sums beside the minimum: lane 0 takes offset - 1, lane 1 offset +
+      // 1, each from the pair of registers holding it (the permutes read the
+      // low index bits; offset - 1 = -1 gives a value the finisher never uses).
+      const __m512i around = _mm512_set1_epi32(static_cast<int>(
+          (static_cast<unsigned>(offset + 1) << 16) | (static_cast<unsigned>(offset - 1) & 0xFFFF)));
+      __m512i neighbours = NV == 1 ? _mm512_permutexvar_epi16(around, score[0])
+                                   : _mm512_permutex2var_epi16(score[0], around, score[NV > 1]);
+      if (NV > 2) {
+        // With three registers the upper pair repeats the third: offsets from
+        // 96 on do not exist there.
+        const __m512i upper =
+            _mm512_permutex2var_epi16(score[std::min(2, NV - 1)], around, score[NV - 1]);
+        const __mmask32 fromUpper = (offset - 1 >= 2 * kLanes ? 1u : 0u) |
+                                    (offset + 1 >= 2 * kLanes ? 2u : 0u);
+        neighbours = _mm512_mask_blend_epi16(fromUpper, neighbours, upper);
       }
-      finish.before[x] = pixelScores[kLanes - 1 + offset];
-      finish.after[x] = pixelScores[kLanes + 1 + offset];
+      const unsigned pair =
+          static_cast<unsigned>(_mm_cvtsi128_si32(_mm512_castsi512_si128(neighbours)));
+      finish.before[x] = static_cast<unsigned short>(pair & 0xFFFF);
+      finish.after[x] = static_cast<unsigned short>(pair >> 16);
 
       if (backForth && inverseOffsets > 0) {
         // Inverse search: lane l of best holds B position x + l. Candidates
@@ -239,11 +246,11 @@ void runBand(const RowPassBand& band) {
         for (int k = 0; k < NV; ++k) {
           const __m512i nextBest = k + 1 < NV ? best[k + 1] : ones;
           const __m512i nextSlot = k + 1 < NV ? bestSlot[k + 1] : ones;
-          best[k] = _mm512_permutex2var_epi16(best[k], shiftDown, nextBest);
+          const __m512i shifted = _mm512_permutex2var_epi16(best[k], shiftDown, nextBest);
           bestSlot[k] = _mm512_permutex2var_epi16(bestSlot[k], shiftDown, nextSlot);
           const __mmask32 take =
-              _mm512_mask_cmple_epu16_mask(inverseLanes[k], score[k], best[k]);
-          best[k] = _mm512_mask_mov_epi16(best[k], take, score[k]);
+              _mm512_mask_cmple_epu16_mask(inverseLanes[k], score[k], shifted);
+          best[k] = _mm512_mask_min_epu16(shifted, inverseLanes[k], shifted, score[k]);
           bestSlot[k] = _mm512_mask_mov_epi16(bestSlot[k], take, slotIndex[k]);
         }
         inverse[x] = static_cast<unsigned short>(
