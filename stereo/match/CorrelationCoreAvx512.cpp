@@ -44,12 +44,13 @@ inline __mmask32 lanesBelow(int n) {
   return n >= kLanes ? ~__mmask32(0) : (__mmask32(1) << n) - 1;
 }
 
-// Unsigned 16-bit minimum of the 32 lanes.
-inline int horizontalMinimum(__m512i v) {
-  const __m256i half = _mm256_min_epu16(_mm512_castsi512_si256(v), _mm512_extracti64x4_epi64(v, 1));
-  const __m128i quarter =
-      _mm_min_epu16(_mm256_castsi256_si128(half), _mm256_extracti128_si256(half, 1));
-  return _mm_cvtsi128_si32(_mm_minpos_epu16(quarter)) & 0xFFFF;
+// Unsigned 32-bit minimum of the 16 lanes.
+inline unsigned smallestKey(__m512i v) {
+  const __m256i half = _mm256_min_epu32(_mm512_castsi512_si256(v), _mm512_extracti64x4_epi64(v, 1));
+  __m128i quarter = _mm_min_epu32(_mm256_castsi256_si128(half), _mm256_extracti128_si256(half, 1));
+  quarter = _mm_min_epu32(quarter, _mm_shuffle_epi32(quarter, _MM_SHUFFLE(1, 0, 3, 2)));
+  quarter = _mm_min_epu32(quarter, _mm_shuffle_epi32(quarter, _MM_SHUFFLE(2, 3, 0, 1)));
+  return static_cast<unsigned>(_mm_cvtsi128_si32(quarter));
 }
 
 template <int NV>
@@ -89,7 +90,7 @@ void runBand(const RowPassBand& band) {
   finish.inverse = backForth ? inverse.data() : nullptr;
   finish.scores = nullptr;
 
-  __m512i limits[NV], slotIndex[NV];
+  __m512i limits[NV], slotIndex[NV], offsetIndex[NV];
   __mmask32 inverseLanes[NV];
   int fullPixels = count;
   for (int k = 0; k < NV; ++k) {
@@ -100,6 +101,7 @@ void runBand(const RowPassBand& band) {
                           0xF000E, 0x110010, 0x130012, 0x150014, 0x170016, 0x190018, 0x1B001A,
                           0x1D001C, 0x1F001E));
     inverseLanes[k] = lanesBelow(inverseOffsets - kLanes * k);
+    offsetIndex[k] = _mm512_sub_epi16(slotIndex[k], _mm512_set1_epi16(static_cast<short>(band.shift)));
   }
   for (int o = 0; o < band.offsets; ++o)
     fullPixels = std::min<int>(fullPixels, band.offsetLimit[o]);
@@ -201,19 +203,19 @@ void runBand(const RowPassBand& band) {
                                            score[k]);
       }
 
-      // Forward minimum: the lowest offset holding the smallest sum.
-      __m512i lastVector = _mm512_mask_mov_epi16(ones, lastForwardLanes, score[NV - 1]);
-      __m512i minimum = lastVector;
-      for (int k = 0; k < NV - 1; ++k) minimum = _mm512_min_epu16(minimum, score[k]);
-      const int smallest = horizontalMinimum(minimum);
-      const __m512i wanted = _mm512_set1_epi16(static_cast<short>(smallest));
-      uint64_t equal[2] = {0, 0};
-      for (int k = 0; k < NV; ++k)
-        equal[k / 2] |= static_cast<uint64_t>(_mm512_cmpeq_epi16_mask(
-                            k == NV - 1 ? lastVector : score[k], wanted))
-                        << (kLanes * (k % 2));
-      const int offset = (NV <= 2 || equal[0]) ? __builtin_ctzll(equal[0])
-                                               : 2 * kLanes + __builtin_ctzll(equal[1]);
+      // Forward minimum: each sum joined with its offset as (sum << 16) |
+      // offset, so that the smallest key is the lowest offset holding the
+      // smallest sum.
+      __m512i keys = _mm512_set1_epi32(-1);
+      for (int k = 0; k < NV; ++k) {
+        const __m512i sums =
+            k == NV - 1 ? _mm512_mask_mov_epi16(ones, lastForwardLanes, score[k]) : score[k];
+        keys = _mm512_min_epu32(keys, _mm512_unpacklo_epi16(offsetIndex[k], sums));
+        keys = _mm512_min_epu32(keys, _mm512_unpackhi_epi16(offsetIndex[k], sums));
+      }
+      const unsigned key = smallestKey(keys);
+      const int smallest = static_cast<int>(key >> 16);
+      const int offset = static_cast<int>(key & 0xFFFF);
       const unsigned short textureSlot = textureLayout ? finish.texture[x] : 0xFFFF;
       const bool textureWins = textureLayout && textureSlot <= smallest;
       finish.forward[x] = static_cast<unsigned short>(textureWins ? 0 : offset + band.shift);
