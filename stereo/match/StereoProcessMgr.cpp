@@ -157,9 +157,11 @@ void StereoProcessMgr::validateSurfaces(Image<unsigned short>& disparity,
   const unsigned short code = static_cast<unsigned short>(stereo.surfaceMapping - 256);
   const unsigned border =
       static_cast<unsigned>(stereo.stereoMaskSize / 2 + preprocess.edgeMaskSize / 2);
+  // Banded like the matching, one band per worker (labels are numbered per
+  // band; the marked pixels are those of a one-band run).
   m_segmentation.SegmentIntoRegions(disparity, surfaceMap, stereo.surfaceDifference,
                                     static_cast<unsigned>(std::max(stereo.surfaceSize, 0)), code,
-                                    border);
+                                    border, m_pool, m_numThreads);
 }
 
 SteloxError StereoProcessMgr::setMaxNumThreads(unsigned n) {

@@ -1,7 +1,11 @@
 #include "match/StxSegmentContext.h"
 
+#include "match/ThreadPool.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 extern "C" {
 int g_nLastTableSize = 0;
@@ -28,42 +32,53 @@ long long similarityThreshold(double scaled) {
   return rounded > 1e9 ? 1000000000LL : static_cast<long long>(rounded);
 }
 
-}  // namespace
-
-StxSegmentContext::StxSegmentContext() = default;
-StxSegmentContext::~StxSegmentContext() = default;
-
-void StxSegmentContext::startRun() {
-  m_equivalence.clear();
-  m_sizes.clear();
-  m_equivalence[0] = 0;
-  m_sizes[0] = 0;
-  m_equivalence.setCount(1);
-  m_sizes.setCount(1);
+// Disparities differ by at most 65535: a larger threshold joins everything.
+int disparityThreshold(double difference) {
+  return static_cast<int>(std::min(similarityThreshold(16.0 * difference), 65535LL));
 }
 
-unsigned StxSegmentContext::newLabel() {
-  const unsigned label = m_equivalence.count();
-  m_equivalence[label] = label;
-  m_sizes[label] = 1;
-  m_equivalence.setCount(label + 1);
-  m_sizes.setCount(label + 1);
+void startTables(StxUIntVector& equivalence, StxUIntVector& sizes) {
+  equivalence.clear();
+  sizes.clear();
+  equivalence[0] = 0;
+  sizes[0] = 0;
+  equivalence.setCount(1);
+  sizes.setCount(1);
+}
+
+// Room for one new label per pixel of a row.
+void growForRow(StxUIntVector& equivalence, StxUIntVector& sizes, int rowIncrement) {
+  equivalence.resize(static_cast<unsigned>(rowIncrement) + equivalence.count());
+  sizes.resize(equivalence.capacity());
+}
+
+unsigned newLabel(StxUIntVector& equivalence, StxUIntVector& sizes) {
+  const unsigned label = equivalence.count();
+  equivalence[label] = label;
+  sizes[label] = 1;
+  equivalence.setCount(label + 1);
+  sizes.setCount(label + 1);
   return label;
 }
 
-unsigned StxSegmentContext::join(unsigned first, unsigned second) {
-  while (m_equivalence[first] != first) first = m_equivalence[first];
-  while (m_equivalence[second] != second) second = m_equivalence[second];
+// Joins the surfaces of two labels; the larger root takes the smaller as its
+// parent, which is returned. Parents therefore always carry smaller numbers.
+unsigned join(StxUIntVector& equivalence, unsigned first, unsigned second) {
+  while (equivalence[first] != first) first = equivalence[first];
+  while (equivalence[second] != second) second = equivalence[second];
   const unsigned smaller = first < second ? first : second;
   const unsigned larger = first < second ? second : first;
-  m_equivalence[larger] = smaller;
+  equivalence[larger] = smaller;
   return smaller;
 }
 
-unsigned StxSegmentContext::compressLabels(StxUIntVector& equivalence, StxUIntVector& sizes,
-                                           unsigned minimumSize) {
+// compressLabels, where the labels listed in provisional (ascending) are
+// resolved and measured like the others but neither reported in the table
+// statistics nor counted as marked.
+unsigned compress(StxUIntVector& equivalence, StxUIntVector& sizes, unsigned minimumSize,
+                  const std::vector<unsigned>& provisional) {
   const unsigned labels = equivalence.count();
-  recordTableSize(labels);
+  recordTableSize(labels - static_cast<unsigned>(provisional.size()));
   if (labels < 2) return 0;
   // Parents always carry smaller numbers, so theirs are final already.
   for (unsigned l = 1; l < labels; ++l) {
@@ -74,64 +89,183 @@ unsigned StxSegmentContext::compressLabels(StxUIntVector& equivalence, StxUIntVe
     sizes[l] = 0;
   }
   unsigned marked = 0;
+  auto next = provisional.begin();
   for (unsigned l = 1; l < labels; ++l) {
+    const bool counted = next == provisional.end() || *next != l;
+    if (!counted) ++next;
     if (sizes[equivalence[l]] >= minimumSize)
       equivalence[l] = 0;
-    else
+    else if (counted)
       ++marked;
   }
   return marked;
+}
+
+void fillRows(Image<unsigned int>& labels, int first, int end) {
+  for (int y = first; y < end; ++y) std::fill_n(labels[y].data(), labels.nRowInc(), 0u);
+}
+
+}  // namespace
+
+StxSegmentContext::StxSegmentContext() = default;
+StxSegmentContext::~StxSegmentContext() = default;
+
+unsigned StxSegmentContext::compressLabels(StxUIntVector& equivalence, StxUIntVector& sizes,
+                                           unsigned minimumSize) {
+  return compress(equivalence, sizes, minimumSize, {});
 }
 
 unsigned StxSegmentContext::SegmentIntoRegions(Image<unsigned short> disparity,
                                                Image<unsigned int> labels, double difference,
                                                unsigned minimumSize, unsigned short code,
                                                unsigned border) {
-  startRun();
-  labels.init(0u);
-  const int rows = disparity.nRows(), cols = disparity.nCols();
-  const int f = static_cast<int>(border / 2 + border % 2);
-  const long long threshold = similarityThreshold(16.0 * difference);
-  auto different = [threshold](long long a, long long b) { return std::llabs(a - b) > threshold; };
+  return segmentBands(disparity, labels, difference, minimumSize, code, border, nullptr, 1);
+}
 
-  for (int y = f; y < rows - f; ++y) {
-    m_equivalence.resize(static_cast<unsigned>(labels.nRowInc()) + m_equivalence.count());
-    m_sizes.resize(m_equivalence.capacity());
-    const unsigned short* row = disparity[y].data();
-    // Without a row above or a column to the left (f = 0) a pixel has no
-    // neighbour there: it counts as different.
-    const unsigned short* above = y > 0 ? disparity[y - 1].data() : nullptr;
-    unsigned* labelRow = labels[y].data();
-    const unsigned* labelAbove = y > 0 ? labels[y - 1].data() : nullptr;
-    for (int x = f; x < cols - f; ++x) {
-      const unsigned short v = row[x];
-      if (v > 65519) continue;
-      const bool differentLeft = x == 0 || different(v, row[x - 1]);
-      const bool differentUp = above == nullptr || different(v, above[x]);
-      unsigned label;
-      if (differentLeft && differentUp) {
-        labelRow[x] = newLabel();
-        continue;
-      } else if (differentLeft) {
-        label = labelAbove[x];
-      } else if (differentUp) {
-        label = labelRow[x - 1];
-      } else if (labelRow[x - 1] == labelAbove[x]) {
-        label = labelRow[x - 1];
-      } else {
-        label = join(labelRow[x - 1], labelAbove[x]);
+unsigned StxSegmentContext::SegmentIntoRegions(Image<unsigned short> disparity,
+                                               Image<unsigned int> labels, double difference,
+                                               unsigned minimumSize, unsigned short code,
+                                               unsigned border, ThreadPool& pool,
+                                               unsigned bands) {
+  return segmentBands(disparity, labels, difference, minimumSize, code, border, &pool, bands);
+}
+
+// Each band labels its rows with tables of its own. The first row of a band
+// after the first compares with the row above as usual, but that row's labels
+// belong to the band above and are not known yet: a pixel that would take the
+// label from above gets a provisional label instead, and once all bands are
+// done every pixel of such a row that is similar to the pixel above is joined
+// to it. The bands' tables are then appended to the first band's, so one
+// compression measures whole surfaces.
+unsigned StxSegmentContext::segmentBands(Image<unsigned short>& disparity,
+                                         Image<unsigned int>& labels, double difference,
+                                         unsigned minimumSize, unsigned short code,
+                                         unsigned border, ThreadPool* pool, unsigned bands) {
+  const int rows = disparity.nRows(), cols = disparity.nCols();
+  const int rowIncrement = labels.nRowInc();
+  const int f = static_cast<int>(border / 2 + border % 2);
+  const int firstRow = std::min(f, rows), endRow = std::max(firstRow, rows - f);
+  const int firstCol = std::min(f, cols), endCol = std::max(firstCol, cols - f);
+  const int threshold = disparityThreshold(difference);
+
+  const int processedRows = endRow - firstRow;
+  const int count = std::max(1, std::min(static_cast<int>(std::max(bands, 1u)), processedRows));
+  const int height = std::max(processedRows / count, 1);
+  const auto bandBegin = [&](int band) { return std::min(firstRow + band * height, endRow); };
+  const auto bandEnd = [&](int band) { return band == count - 1 ? endRow : bandBegin(band + 1); };
+  while (m_bandTables.size() + 1 < static_cast<size_t>(count))
+    m_bandTables.push_back(std::make_unique<BandTables>());
+
+  const auto forEachBand = [&](const std::function<void(unsigned)>& body) {
+    if (pool != nullptr && count > 1)
+      pool->forEach(static_cast<unsigned>(count), body);
+    else
+      for (int band = 0; band < count; ++band) body(static_cast<unsigned>(band));
+  };
+
+  forEachBand([&](unsigned band) {
+    BandTables* own = band == 0 ? nullptr : m_bandTables[band - 1].get();
+    StxUIntVector& equivalence = own ? own->equivalence : m_equivalence;
+    StxUIntVector& sizes = own ? own->sizes : m_sizes;
+    if (own) own->provisional.clear();
+    startTables(equivalence, sizes);
+    const int begin = bandBegin(static_cast<int>(band)), end = bandEnd(static_cast<int>(band));
+    if (band == 0) fillRows(labels, 0, firstRow);
+    if (static_cast<int>(band) == count - 1) fillRows(labels, endRow, labels.nRows());
+
+    for (int y = begin; y < end; ++y) {
+      growForRow(equivalence, sizes, rowIncrement);
+      const unsigned short* row = disparity[y].data();
+      // Without a row above or a column to the left (f = 0) a pixel has no
+      // neighbour there: it counts as different.
+      const unsigned short* above = y > 0 ? disparity[y - 1].data() : nullptr;
+      unsigned* labelRow = labels[y].data();
+      const unsigned* labelAbove = y > 0 ? labels[y - 1].data() : nullptr;
+      std::fill(labelRow, labelRow + firstCol, 0u);
+      std::fill(labelRow + endCol, labelRow + rowIncrement, 0u);
+      const bool seam = own != nullptr && y == begin;
+      for (int x = firstCol; x < endCol; ++x) {
+        const int v = row[x];
+        if (v > 65519) {
+          labelRow[x] = 0;
+          continue;
+        }
+        const bool differentLeft = x == 0 || std::abs(v - row[x - 1]) > threshold;
+        const bool differentUp = above == nullptr || std::abs(v - above[x]) > threshold;
+        unsigned label;
+        if (differentLeft && differentUp) {
+          labelRow[x] = newLabel(equivalence, sizes);
+          continue;
+        } else if (differentLeft) {
+          if (seam) {
+            labelRow[x] = newLabel(equivalence, sizes);
+            own->provisional.push_back(labelRow[x]);
+            continue;
+          }
+          label = labelAbove[x];
+        } else if (differentUp || seam) {
+          label = labelRow[x - 1];
+        } else if (labelRow[x - 1] == labelAbove[x]) {
+          label = labelRow[x - 1];
+        } else {
+          label = join(equivalence, labelRow[x - 1], labelAbove[x]);
+        }
+        ++sizes[label];
+        labelRow[x] = label;
       }
-      take(label);
-      labelRow[x] = label;
+    }
+  });
+
+  // One table: label l of a band after the first becomes its offset + l; 0
+  // stays the background.
+  m_provisional.clear();
+  unsigned total = m_equivalence.count();
+  for (int band = 1; band < count; ++band) {
+    BandTables& own = *m_bandTables[band - 1];
+    const unsigned offset = total - 1;
+    const unsigned n = own.equivalence.count();
+    own.offset = offset;
+    m_equivalence.resize(total + n);
+    m_sizes.resize(m_equivalence.capacity());
+    for (unsigned l = 1; l < n; ++l) {
+      m_equivalence[offset + l] = own.equivalence[l] == 0 ? 0 : offset + own.equivalence[l];
+      m_sizes[offset + l] = own.sizes[l];
+    }
+    m_sizes[0] += own.sizes[0];
+    for (unsigned label : own.provisional) m_provisional.push_back(offset + label);
+    total += n - 1;
+  }
+  m_equivalence.setCount(total);
+  m_sizes.setCount(total);
+  const auto offsetOf = [&](int band) { return band == 0 ? 0u : m_bandTables[band - 1]->offset; };
+  const auto global = [&](int band, unsigned label) { return label == 0 ? 0u : offsetOf(band) + label; };
+  for (int band = 1; band < count; ++band) {
+    const int y = bandBegin(band);
+    const unsigned short* row = disparity[y].data();
+    const unsigned short* above = disparity[y - 1].data();
+    const unsigned* labelRow = labels[y].data();
+    const unsigned* labelAbove = labels[y - 1].data();
+    for (int x = firstCol; x < endCol; ++x) {
+      const int v = row[x];
+      if (v > 65519 || std::abs(v - above[x]) > threshold) continue;
+      const unsigned here = global(band, labelRow[x]), up = global(band - 1, labelAbove[x]);
+      if (here != up) join(m_equivalence, here, up);
     }
   }
-  m_smallRegions = compressLabels(m_equivalence, m_sizes, minimumSize);
-  for (int y = f; y < rows - f; ++y) {
-    unsigned short* row = disparity[y].data();
-    const unsigned* labelRow = labels[y].data();
-    for (int x = f; x < cols - f; ++x)
-      if (m_equivalence[labelRow[x]] != 0) row[x] = code;
-  }
+
+  m_smallRegions = compress(m_equivalence, m_sizes, minimumSize, m_provisional);
+  // Only small surfaces hold labels whose entry is not 0, and each of them
+  // has a counted label.
+  if (m_smallRegions == 0) return 0;
+  forEachBand([&](unsigned band) {
+    const unsigned offset = offsetOf(static_cast<int>(band));
+    for (int y = bandBegin(static_cast<int>(band)); y < bandEnd(static_cast<int>(band)); ++y) {
+      unsigned short* row = disparity[y].data();
+      const unsigned* labelRow = labels[y].data();
+      for (int x = firstCol; x < endCol; ++x)
+        if (labelRow[x] != 0 && m_equivalence[offset + labelRow[x]] != 0) row[x] = code;
+    }
+  });
   return m_smallRegions;
 }
 
@@ -139,15 +273,14 @@ unsigned StxSegmentContext::SegmentIntoRegions(Image<unsigned char> image,
                                                Image<unsigned int> labels, double difference,
                                                unsigned char low, unsigned char high,
                                                unsigned minimumSize, unsigned char value) {
-  startRun();
+  startTables(m_equivalence, m_sizes);
   labels.init(0u);
   const int rows = image.nRows(), cols = image.nCols();
   const long long threshold = similarityThreshold(difference);
   auto different = [threshold](int a, int b) { return std::abs(a - b) > threshold; };
 
   for (int y = 0; y < rows; ++y) {
-    m_equivalence.resize(static_cast<unsigned>(labels.nRowInc()) + m_equivalence.count());
-    m_sizes.resize(m_equivalence.capacity());
+    growForRow(m_equivalence, m_sizes, labels.nRowInc());
     const unsigned char* row = image[y].data();
     const unsigned char* above = y > 0 ? image[y - 1].data() : nullptr;
     unsigned* labelRow = labels[y].data();
@@ -159,7 +292,7 @@ unsigned StxSegmentContext::SegmentIntoRegions(Image<unsigned char> image,
       const bool differentUp = y == 0 || different(v, above[x]);
       unsigned label;
       if (differentLeft && differentUp) {
-        labelRow[x] = newLabel();
+        labelRow[x] = newLabel(m_equivalence, m_sizes);
         continue;
       } else if (differentLeft) {
         label = labelAbove[x];
@@ -168,9 +301,9 @@ unsigned StxSegmentContext::SegmentIntoRegions(Image<unsigned char> image,
       } else if (labelRow[x - 1] == labelAbove[x]) {
         label = labelRow[x - 1];
       } else {
-        label = join(labelRow[x - 1], labelAbove[x]);
+        label = join(m_equivalence, labelRow[x - 1], labelAbove[x]);
       }
-      take(label);
+      ++m_sizes[label];
       labelRow[x] = label;
     }
   }

@@ -10,12 +10,17 @@
 #include "match/StxUIntVector.h"
 #include "stelox.h"
 
+#include <memory>
+#include <vector>
+
 extern "C" {
 // Labels of the last run and the most any run has used; written by every run
 // on whichever thread runs it (relaxed atomic updates).
 STELOX_API extern int g_nLastTableSize;
 STELOX_API extern int g_nPeakTableSize;
 }
+
+class ThreadPool;
 
 class StxSegmentContext {
 public:
@@ -33,6 +38,16 @@ public:
                               double difference, unsigned minimumSize, unsigned short code,
                               unsigned border);
 
+  // The same, with the rows cut into up to `bands` horizontal bands that are
+  // labelled and marked at once on the pool's workers and the calling thread
+  // (safe from inside a task of that pool). Surfaces are joined across the
+  // band edges before they are measured, so the marked pixels, the returned
+  // count and the table statistics equal those of the one-band run; only the
+  // label numbers differ (each band numbers its own).
+  unsigned SegmentIntoRegions(Image<unsigned short> disparity, Image<unsigned int> labels,
+                              double difference, unsigned minimumSize, unsigned short code,
+                              unsigned border, ThreadPool& pool, unsigned bands);
+
   // 8-bit images: only pixels with low <= value <= high take part; every
   // pixel of a surface below minimumSize becomes `value`.
   unsigned SegmentIntoRegions(Image<unsigned char> image, Image<unsigned int> labels,
@@ -48,16 +63,26 @@ public:
   unsigned smallRegionCount() const { return m_smallRegions; }
 
 private:
-  // Starts a run: empty tables with the background label 0.
-  void startRun();
-  unsigned newLabel();
-  void take(unsigned label) { ++m_sizes[label]; }
-  // Joins the surfaces of two labels; returns the smaller root.
-  unsigned join(unsigned first, unsigned second);
+  // Work memory of one band after the first: its own tables, the labels it
+  // made for pixels that continue a surface of the band above (joined at the
+  // band edge, not counted as labels of their own), and where its labels
+  // start in the joined table.
+  struct BandTables {
+    StxUIntVector equivalence;
+    StxUIntVector sizes;
+    std::vector<unsigned> provisional;
+    unsigned offset = 0;
+  };
+
+  unsigned segmentBands(Image<unsigned short>& disparity, Image<unsigned int>& labels,
+                        double difference, unsigned minimumSize, unsigned short code,
+                        unsigned border, ThreadPool* pool, unsigned bands);
 
   StxUIntVector m_equivalence;
   StxUIntVector m_sizes;
   unsigned m_smallRegions = 0;
+  std::vector<std::unique_ptr<BandTables>> m_bandTables;
+  std::vector<unsigned> m_provisional;
 };
 
 #endif

@@ -1,12 +1,24 @@
-// Stereo engine: bands, worker counts, margins and its error codes.
+// Stereo engine: bands, worker counts, margins and its error codes; the
+// pool's shared loops, banded surface validation and both lenses of a frame
+// prepared at once.
 #include "match/StereoProcessMgr.h"
 
+#include "SyntheticPipeline.h"
+#include "context/MultiSteloxMgr.h"
+#include "context/SteloxMgr.h"
+#include "filter/EdgeFilter.h"
+#include "filter/MonoConversion.h"
 #include "match/CorrelationCore.h"
+#include "rectify/Rectifier.h"
+#include "rectify/SteloxRectifyMgr.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <random>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -235,4 +247,183 @@ TEST(StereoParameters, CopiesShareTheMatcher) {
   s.matcher = std::shared_ptr<cv::StereoMatcher>(nullptr, [](cv::StereoMatcher*) {});
   const Stelox::StereoParameters copy = s;
   EXPECT_EQ(s.matcher.use_count(), 2);
+}
+
+TEST(ThreadPool, ForEachRunsEveryIndexOnceFromTheCallerOrInsideATask) {
+  for (unsigned workers : {1u, 2u, 3u}) {
+    ThreadPool pool(workers);
+    for (unsigned count : {0u, 1u, 2u, 17u}) {
+      std::vector<std::atomic<int>> runs(count);
+      const auto body = [&](unsigned i) { ++runs[i]; };
+      pool.forEach(count, body);
+      // From inside a task: with one worker nobody else can help, the task
+      // runs the indices itself.
+      pool.submit([&] { pool.forEach(count, body); }).get();
+      for (unsigned i = 0; i < count; ++i) EXPECT_EQ(runs[i].load(), 2) << workers << " " << count;
+    }
+    std::atomic<int> finished{0};
+    EXPECT_THROW(pool.forEach(5,
+                              [&](unsigned i) {
+                                if (i == 1) throw std::runtime_error("band failed");
+                                ++finished;
+                              }),
+                 std::runtime_error);
+    EXPECT_EQ(finished.load(), 4);
+  }
+}
+
+// Random disparity maps with ramps, steps and invalid codes give many small
+// surfaces that cross band edges; every band count must give the one-band
+// result, count and table statistics.
+TEST(StxSegmentContext, BandsGiveTheOneBandResult) {
+  std::mt19937 rng(7);
+  struct Case {
+    int rows, cols;
+    double difference;
+    unsigned minimum, border;
+  };
+  const Case cases[] = {{48, 61, 1.0, 6, 6},  {37, 29, 0.5, 12, 3}, {20, 50, 2.0, 3, 0},
+                        {64, 40, 1.0, 25, 10}, {9, 30, 0.0, 2, 1},   {5, 16, 1.0, 4, 6}};
+  ThreadPool pool(2);
+  for (const Case& c : cases) {
+    Image<unsigned short> map(c.rows, c.cols);
+    std::uniform_int_distribution<int> step(0, 9), jitter(-20, 20);
+    int level = 400;
+    for (int r = 0; r < c.rows; ++r)
+      for (int col = 0; col < c.cols; ++col) {
+        const int s = step(rng);
+        if (s == 0) level = 200 + 40 * step(rng);
+        map[r][col] = s == 1 ? static_cast<unsigned short>(0xFFF0 + step(rng) % 16)
+                             : static_cast<unsigned short>(level + jitter(rng));
+      }
+    Image<unsigned short> expected(c.rows, c.cols);
+    expected.init(map);
+    Image<unsigned int> labels(c.rows, c.cols);
+    StxSegmentContext serial;
+    const unsigned expectedCount =
+        serial.SegmentIntoRegions(expected, labels, c.difference, c.minimum, 0xFFFC, c.border);
+    const int expectedTable = g_nLastTableSize;
+
+    StxSegmentContext banded;  // reused across band counts, as the engine does
+    for (unsigned bands = 1; bands <= 7; ++bands) {
+      Image<unsigned short> out(c.rows, c.cols);
+      out.init(map);
+      Image<unsigned int> bandLabels(c.rows, c.cols);
+      bandLabels.init(77u);
+      EXPECT_EQ(banded.SegmentIntoRegions(out, bandLabels, c.difference, c.minimum, 0xFFFC,
+                                          c.border, pool, bands),
+                expectedCount)
+          << c.rows << "x" << c.cols << " bands " << bands;
+      EXPECT_EQ(g_nLastTableSize, expectedTable) << c.rows << "x" << c.cols << " bands " << bands;
+      EXPECT_TRUE(same(out, expected)) << c.rows << "x" << c.cols << " bands " << bands;
+      // Outside the labelled area the label image is cleared as before.
+      const int f = static_cast<int>(c.border / 2 + c.border % 2);
+      for (int r = 0; r < c.rows; ++r)
+        for (int col = 0; col < c.cols; ++col)
+          if (r < f || col < f || r >= c.rows - f || col >= c.cols - f) {
+            ASSERT_EQ(bandLabels[r][col], 0u);
+          }
+    }
+  }
+}
+
+// Surfaces that only meet across a band edge: a column of pixels that the
+// band below reaches through a provisional label, and an invalid pixel above
+// the edge that joins what is similar to it to the background.
+TEST(StxSegmentContext, SurfacesJoinedOnlyAcrossTheBandEdge) {
+  ThreadPool pool(2);
+  Image<unsigned short> map(8, 8);
+  map.init(0xFFFD);
+  for (int r = 1; r < 7; ++r) map[r][2] = 160;  // 6 pixels, rows 1 .. 6
+  map[3][5] = 0xFFF2;                            // invalid, above the edge at row 4
+  map[4][5] = 0xFFE8;                            // similar to it, not to the fill
+  map[5][5] = 0xFFE8;
+  for (unsigned minimum : {6u, 7u}) {
+    Image<unsigned short> one(8, 8), two(8, 8);
+    one.init(map);
+    two.init(map);
+    Image<unsigned int> labels(8, 8);
+    StxSegmentContext context;
+    const unsigned serialCount = context.SegmentIntoRegions(one, labels, 1.0, minimum, 0xFFFC, 1);
+    EXPECT_EQ(context.SegmentIntoRegions(two, labels, 1.0, minimum, 0xFFFC, 1, pool, 2),
+              serialCount);
+    EXPECT_TRUE(same(one, two)) << minimum;
+    EXPECT_EQ(two[4][2], minimum == 6 ? 160 : 0xFFFC);
+    EXPECT_EQ(two[4][5], 0xFFE8);  // background: never marked
+  }
+}
+
+// Both lenses are rectified and edge-filtered at once on the engine's
+// workers; the images equal those the rectifier and filters give when run one
+// after the other on the calling thread, for the mono and the colour path.
+TEST(StereoProcessMgr, LensesPreparedAtOnceEqualOneAfterTheOther) {
+  SteloxRun::RigCase rigCase;
+  rigCase.rows = 120;
+  rigCase.cols = 160;
+  rigCase.distortion = true;
+  const SteloxRig::RigModel rig = SteloxRun::makeRig(rigCase);
+  SteloxRig::CalibrationWriter writer;
+  writer.addConfiguration(rig);
+  const SteloxRig::SyntheticScene scene = SteloxRig::SyntheticScene::forRig(rig, 5, 12.0);
+  const SteloxRig::StereoRendering rendering = SteloxRig::StereoRenderer(rig, scene).render();
+
+  SteloxContext context = nullptr;
+  ASSERT_EQ(steloxGetDefaultContextFromMemory(&context, writer.text().c_str()), SteloxErrorOk);
+  ASSERT_EQ(steloxSetResolution(context, 120, 160), SteloxErrorOk);
+  const std::shared_ptr<SteloxMgr> mgr =
+      static_cast<MultiSteloxMgr*>(context)->getActiveCameraConfigMgr().lock();
+  int edgeMask = 0;
+  ASSERT_EQ(steloxGetEdgeMask(context, &edgeMask), SteloxErrorOk);
+
+  SteloxMonoStereoPair mono{};
+  SteloxColorStereoPair colour{};
+  for (int lens = 0; lens < 2; ++lens) {
+    const Image<unsigned char>& grey = rendering.rawGrey[lens];
+    const Image<Pixel8x4>& packed = rendering.rawColour[lens];
+    (lens == 0 ? mono.right : mono.left) = {120, 160, rowInc(grey), grey.bufferptr()};
+    (lens == 0 ? colour.right : colour.left) = {
+        120, 160, rowInc(packed), reinterpret_cast<SteloxColorPixel*>(packed.bufferptr())};
+  }
+  for (bool useColour : {false, true}) {
+    ASSERT_EQ(useColour ? steloxColorRectify(context, &colour) : steloxRectify(context, &mono),
+              SteloxErrorOk);
+    for (int lens = 0; lens < 2; ++lens) {
+      const std::shared_ptr<Rectifier> rectifier = mgr->getRectifyMgr()->getRectifier(lens);
+      Image<unsigned char> rectified(120, 160);
+      if (useColour) {
+        Image<Pixel8x4> rectifiedColour(120, 160);
+        const Image<Pixel8x4>& raw = rendering.rawColour[lens];
+        ASSERT_EQ(rectifier->unpackLowpassRectify(160, 120, rectifiedColour.bufferptr(), 160, 120,
+                                                  rowInc(raw), raw.bufferptr(), 0, 0, 120, 160,
+                                                  1, 1),
+                  RectifyErrorOk);
+        convertToMono(rectified, rectifiedColour);
+      } else {
+        const Image<unsigned char>& raw = rendering.rawGrey[lens];
+        ASSERT_EQ(rectifier->lowpassRectify(160, 120, rectified.bufferptr(), 160, 120,
+                                            raw.nRowInc(), raw.bufferptr(), 0, 0, 120, 160, 1, 1,
+                                            0, 0, static_cast<KernelType>(0), 5),
+                  RectifyErrorOk);
+      }
+      Image<unsigned char> edge(120, 160);
+      edge.init(128);
+      Image<unsigned char> inner =
+          edge.region(edgeMask / 2, edgeMask / 2, 120 - edgeMask + 1, 160 - edgeMask + 1);
+      boxEdgeFilter(inner, rectified, static_cast<unsigned>(edgeMask), 1.0);
+
+      const SteloxCamera camera = lens == 0 ? SteloxCameraRight : SteloxCameraLeft;
+      SteloxImage got{};
+      for (const auto& [type, want] : {std::pair<SteloxImageType, const Image<unsigned char>*>{
+                                           SteloxImageTypeRectified, &rectified},
+                                       {SteloxImageTypeEdge, &edge}}) {
+        ASSERT_EQ(steloxGetImage(context, type, camera, &got), SteloxErrorOk);
+        ASSERT_EQ(got.rows, 120);
+        ASSERT_EQ(got.cols, 160);
+        for (int r = 0; r < 120; ++r)
+          ASSERT_EQ(std::memcmp(got.data + r * got.rowIncrement, (*want)[r].data(), 160), 0)
+              << "colour " << useColour << " lens " << lens << " type " << type << " row " << r;
+      }
+    }
+  }
+  steloxDestroyContext(context);
 }
