@@ -109,6 +109,41 @@ void runBand(const RowPassBand& band) {
   const __m512i shiftDown = shiftDownIndex();
   const __m512i ones = allOnes();
 
+  // The rest of the forward search of pixel x from its smallest key: the
+  // texture slot's turn and the sums beside the minimum. With more than two
+  // registers of sums it runs one pixel late, when the key is long known, so
+  // that its chain does not hold up the next pixels (measured faster there,
+  // slower with two).
+  constexpr bool kLateRecords = NV > 2;
+  auto recordForward = [&](int x, unsigned key, const __m512i* score) {
+    const int smallest = static_cast<int>(key >> 16);
+    const int offset = static_cast<int>(key & 0xFFFF);
+    const unsigned short textureSlot = textureLayout ? finish.texture[x] : 0xFFFF;
+    const bool textureWins = textureLayout && textureSlot <= smallest;
+    finish.forward[x] = static_cast<unsigned short>(textureWins ? 0 : offset + band.shift);
+    finish.best[x] = static_cast<unsigned short>(textureWins ? textureSlot : smallest);
+    // The sums beside the minimum: lane 0 takes offset - 1, lane 1 offset +
+    // 1, each from the pair of registers holding it (the permutes read the
+    // low index bits; offset - 1 = -1 gives a value the finisher never uses).
+    const __m512i around = _mm512_set1_epi32(static_cast<int>(
+        (static_cast<unsigned>(offset + 1) << 16) | (static_cast<unsigned>(offset - 1) & 0xFFFF)));
+    __m512i neighbours = NV == 1 ? _mm512_permutexvar_epi16(around, score[0])
+                                 : _mm512_permutex2var_epi16(score[0], around, score[NV > 1]);
+    if (NV > 2) {
+      // With three registers the upper pair repeats the third: offsets from
+      // 96 on do not exist there.
+      const __m512i upper =
+          _mm512_permutex2var_epi16(score[std::min(2, NV - 1)], around, score[NV - 1]);
+      const __mmask32 fromUpper = (offset - 1 >= 2 * kLanes ? 1u : 0u) |
+                                  (offset + 1 >= 2 * kLanes ? 2u : 0u);
+      neighbours = _mm512_mask_blend_epi16(fromUpper, neighbours, upper);
+    }
+    const unsigned pair =
+        static_cast<unsigned>(_mm_cvtsi128_si32(_mm512_castsi512_si128(neighbours)));
+    finish.before[x] = static_cast<unsigned short>(pair & 0xFFFF);
+    finish.after[x] = static_cast<unsigned short>(pair >> 16);
+  };
+
   for (int r = 0; r < rows; ++r) {
     uint8_t* newB = copiesB.data() + rowLength * (r % (m + 1));
     std::memcpy(newB, B[r].data(), static_cast<size_t>(cb));
@@ -186,6 +221,8 @@ void runBand(const RowPassBand& band) {
       for (int k = 0; k < NV; ++k) window[k] = _mm512_add_epi16(window[k], sum[k]);
     }
 
+    __m512i pendingScore[NV];
+    unsigned pendingKey = 0;
     for (int x = 0; x < count; ++x) {
       updateColumn(x + m - 1, sum);
       __m512i score[NV];
@@ -214,32 +251,13 @@ void runBand(const RowPassBand& band) {
         keys = _mm512_min_epu32(keys, _mm512_unpackhi_epi16(offsetIndex[k], sums));
       }
       const unsigned key = smallestKey(keys);
-      const int smallest = static_cast<int>(key >> 16);
-      const int offset = static_cast<int>(key & 0xFFFF);
-      const unsigned short textureSlot = textureLayout ? finish.texture[x] : 0xFFFF;
-      const bool textureWins = textureLayout && textureSlot <= smallest;
-      finish.forward[x] = static_cast<unsigned short>(textureWins ? 0 : offset + band.shift);
-      finish.best[x] = static_cast<unsigned short>(textureWins ? textureSlot : smallest);
-      // The sums beside the minimum: lane 0 takes offset - 1, lane 1 offset +
-      // 1, each from the pair of registers holding it (the permutes read the
-      // low index bits; offset - 1 = -1 gives a value the finisher never uses).
-      const __m512i around = _mm512_set1_epi32(static_cast<int>(
-          (static_cast<unsigned>(offset + 1) << 16) | (static_cast<unsigned>(offset - 1) & 0xFFFF)));
-      __m512i neighbours = NV == 1 ? _mm512_permutexvar_epi16(around, score[0])
-                                   : _mm512_permutex2var_epi16(score[0], around, score[NV > 1]);
-      if (NV > 2) {
-        // With three registers the upper pair repeats the third: offsets from
-        // 96 on do not exist there.
-        const __m512i upper =
-            _mm512_permutex2var_epi16(score[std::min(2, NV - 1)], around, score[NV - 1]);
-        const __mmask32 fromUpper = (offset - 1 >= 2 * kLanes ? 1u : 0u) |
-                                    (offset + 1 >= 2 * kLanes ? 2u : 0u);
-        neighbours = _mm512_mask_blend_epi16(fromUpper, neighbours, upper);
+      if (kLateRecords) {
+        if (x > 0) recordForward(x - 1, pendingKey, pendingScore);
+        pendingKey = key;
+        for (int k = 0; k < NV; ++k) pendingScore[k] = score[k];
+      } else {
+        recordForward(x, key, score);
       }
-      const unsigned pair =
-          static_cast<unsigned>(_mm_cvtsi128_si32(_mm512_castsi512_si128(neighbours)));
-      finish.before[x] = static_cast<unsigned short>(pair & 0xFFFF);
-      finish.after[x] = static_cast<unsigned short>(pair >> 16);
 
       if (backForth && inverseOffsets > 0) {
         // Inverse search: lane l of best holds B position x + l. Candidates
@@ -259,6 +277,8 @@ void runBand(const RowPassBand& band) {
             _mm_cvtsi128_si32(_mm512_castsi512_si128(bestSlot[0])) & 0xFFFF);
       }
     }
+
+    if (kLateRecords) recordForward(count - 1, pendingKey, pendingScore);
 
     if (backForth) {
       // Positions past the last pixel: the pixels there read 0xFFFF on every
