@@ -173,6 +173,18 @@ unsigned StxSegmentContext::segmentBands(Image<unsigned short>& disparity,
     if (band == 0) fillRows(labels, 0, firstRow);
     if (static_cast<int>(band) == count - 1) fillRows(labels, endRow, labels.nRows());
 
+    // Pixels taken by one label in a row are counted in a register and added
+    // to its size when another label comes: one memory update per run
+    // instead of a chain of dependent updates of the same entry.
+    unsigned runLabel = 0, runLength = 0;
+    const auto take = [&](unsigned label) {
+      if (label != runLabel) {
+        sizes[runLabel] += runLength;
+        runLabel = label;
+        runLength = 0;
+      }
+      ++runLength;
+    };
     for (int y = begin; y < end; ++y) {
       growForRow(equivalence, sizes, rowIncrement);
       const unsigned short* row = disparity[y].data();
@@ -210,10 +222,11 @@ unsigned StxSegmentContext::segmentBands(Image<unsigned short>& disparity,
         } else {
           label = join(equivalence, labelRow[x - 1], labelAbove[x]);
         }
-        ++sizes[label];
+        take(label);
         labelRow[x] = label;
       }
     }
+    sizes[runLabel] += runLength;
   });
 
   // One table: label l of a band after the first becomes its offset + l; 0
