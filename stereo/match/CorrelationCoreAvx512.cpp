@@ -314,11 +314,25 @@ void matchBandRowPassAvx512(const RowPassBand& band) {
   }
 }
 
+namespace {
+
+// T[k] = floor(2^23 / k) for k = 1 .. 4096 and 0 otherwise, as the reciprocal
+// table holds it. The single-precision quotient is exact enough: for k in
+// (2^e, 2^(e+1)] half its last place is 2^-(e+2), less than the distance 1/k
+// of a non-integral 2^23 / k from the next integer, so truncating the
+// rounded quotient gives the floor.
+inline __m512i reciprocal(__m512i k) {
+  const __mmask16 inTable =
+      _mm512_cmple_epu32_mask(k, _mm512_set1_epi32(4096)) & _mm512_cmpgt_epi32_mask(k, _mm512_setzero_si512());
+  const __m512 quotient = _mm512_div_ps(_mm512_set1_ps(8388608.0f), _mm512_cvtepi32_ps(k));
+  return _mm512_maskz_cvttps_epi32(inTable, quotient);
+}
+
+}  // namespace
+
 void finishRowAvx512(const RowFinish& row, bool textureLayout) {
-  const uint32_t* table = reciprocalTable();
   const __m512i zero = _mm512_setzero_si512();
   const __m512i one = _mm512_set1_epi32(1);
-  const __m512i largestK = _mm512_set1_epi32(4096);
   const __m512i largestBackForth = _mm512_set1_epi32(4077);
   const __m512i unmatched = _mm512_set1_epi32(0xFFFF);
   const __m512i lastSlot = _mm512_set1_epi32(row.lastSlot);
@@ -344,8 +358,7 @@ void finishRowAvx512(const RowFinish& row, bool textureLayout) {
     __m512i out;
     if (textureLayout) {
       const __m512i k = _mm512_sub_epi32(_mm512_max_epi32(p, q), c);
-      const __m512i t = _mm512_mask_i32gather_epi32(zero, _mm512_cmple_epu32_mask(k, largestK), k,
-                                                    table, 4);
+      const __m512i t = reciprocal(k);
       const __m512i delta = _mm512_srai_epi32(_mm512_mullo_epi32(_mm512_sub_epi32(p, q), t), 20);
       out = _mm512_add_epi32(_mm512_add_epi32(base, _mm512_slli_epi32(_mm512_sub_epi32(v, one), 4)),
                              delta);
@@ -354,8 +367,7 @@ void finishRowAvx512(const RowFinish& row, bool textureLayout) {
       const __m512i k = _mm512_mask_blend_epi32(pGreater, _mm512_sub_epi32(q, c),
                                                 _mm512_sub_epi32(p, c));
       const __m512i difference = _mm512_abs_epi32(_mm512_sub_epi32(p, q));
-      const __m512i t = _mm512_mask_i32gather_epi32(zero, _mm512_cmple_epu32_mask(k, largestK), k,
-                                                    table, 4);
+      const __m512i t = reciprocal(k);
       const __m512i delta = _mm512_srli_epi32(_mm512_mullo_epi32(difference, t), 20);
       const __m512i centre = _mm512_add_epi32(base, _mm512_slli_epi32(v, 4));
       out = _mm512_mask_blend_epi32(pGreater, _mm512_sub_epi32(centre, delta),

@@ -502,4 +502,26 @@ TEST(CorrelationCore, VectorFinisherMatchesTheScalarFinisher) {
       EXPECT_EQ(vector.out, scalar.out) << "count " << c.count << " texture " << textureLayout;
     }
   }
+  // Every curvature k = max(p, q) - c of the reciprocal table and past it,
+  // with both signs of p - q.
+  const int count = 2 * 4200;
+  for (const bool textureLayout : {false, true}) {
+    FinisherRecords scalar = randomRecords(rng, count, 64, 63, 0, 1, false);
+    for (int i = 0; i < count; ++i) {
+      const int k = i / 2, c = 1000;
+      scalar.forward[i] = 5;
+      scalar.best[i] = c;
+      scalar.texture[i] = 0xFFFF;
+      const int far = c + k, near = c + k - (k * 7919) % (k + 1);
+      scalar.before[i] = static_cast<unsigned short>(i % 2 ? far : near);
+      scalar.after[i] = static_cast<unsigned short>(i % 2 ? near : far);
+    }
+    std::vector<unsigned short> expected = scalar.out;
+    std::vector<unsigned short> actual = scalar.out;
+    scalar.row.out = expected.data();
+    finishRow(scalar.row, textureLayout);
+    scalar.row.out = actual.data();
+    finishRowAvx512(scalar.row, textureLayout);
+    EXPECT_EQ(actual, expected) << "texture " << textureLayout;
+  }
 }
