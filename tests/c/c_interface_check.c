@@ -150,6 +150,30 @@ static void checkOpenCVFamily(void) {
   steloxDestroyContext(context);
 }
 
+/* Image files reach C callers: a grey image saved, loaded back, made into
+ * a side-by-side pair and released by the library. */
+static void checkImageFileFamily(void) {
+  static const char* const kImageFile = "stelox_c_interface_check.pgm";
+  static unsigned char pixels[2 * 4] = {1, 2, 3, 4, 5, 6, 7, 8};
+  SteloxContext context = NULL;
+  SteloxImage saved, loaded;
+  SteloxMonoStereoPair pair;
+
+  if (steloxLoadImageFromBuffer(pixels, 2, 4, 4, &saved) != SteloxErrorOk) ++failures;
+  if (steloxSaveImage(&saved, kImageFile) != SteloxErrorOk) ++failures;
+  if (steloxLoadImageFromFile(kImageFile, &loaded) != SteloxErrorOk || loaded.rows != 2 || loaded.cols != 4 ||
+      memcmp(loaded.data, pixels, sizeof pixels) != 0)
+    ++failures;
+  if (steloxFreeImage(&loaded) != SteloxErrorOk || loaded.data != NULL) ++failures;
+  if (steloxGetDefaultContextFromMemory(&context, kCalibration) != SteloxErrorOk) ++failures;
+  if (steloxBuildMonoStereoPairFromFile(context, kImageFile, &pair) != SteloxErrorOk || pair.right.cols != 2 ||
+      pair.left.data != pair.right.data + 2 || pair.left.data[4] != 7)
+    ++failures;
+  if (steloxFreeMonoStereoPair(&pair, 1) != SteloxErrorOk) ++failures;
+  steloxDestroyContext(context);
+  remove(kImageFile);
+}
+
 int main(void) {
   SteloxVersion version;
   if (steloxGetVersion(NULL) != SteloxErrorNullVersionStructure) ++failures;
@@ -164,6 +188,7 @@ int main(void) {
   checkContextFamilies();
   checkThreeDFamily();
   checkOpenCVFamily();
+  checkImageFileFamily();
   printf("%s\n", steloxVersion());
   return failures == 0 ? 0 : 1;
 }
