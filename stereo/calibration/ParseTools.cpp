@@ -1,10 +1,11 @@
 #include "calibration/ParseTools.h"
 
+#include "calibration/CLocale.h"
+
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 namespace ParseTools {
 
@@ -19,13 +20,6 @@ char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 void skipWhite(const char*& cursor) {
   while (isWhite(*cursor)) ++cursor;
-}
-
-// Number parsing must not follow a host program's locale (a decimal comma
-// would misread every calibration), so numbers go through the C locale.
-locale_t cLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return locale;
 }
 
 bool readInt(const char*& cursor, int& value) {

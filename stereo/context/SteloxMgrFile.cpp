@@ -1,5 +1,6 @@
 // Writing a context back as calibration text: the loaded lines as they were,
 // or the loaded identity, lens and warp data with the current settings.
+#include "calibration/CLocale.h"
 #include "context/SteloxMgr.h"
 #include "rectify/Rectifier.h"
 #include "rectify/SteloxRectifyMgr.h"
@@ -45,6 +46,7 @@ SteloxError SteloxMgr::saveDefaultToFile(std::FILE* stream) const
 
 SteloxError SteloxMgr::saveToFile(std::FILE* stream) const
 {
+  const CLocaleScope decimalPoint;
   bool ok = true;
   writeSection1GeneralInfo(stream, ok);
   if (!ok)

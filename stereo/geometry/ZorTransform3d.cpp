@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <memory>
 #include <string>
 
 #include "ZorPointCloud3d.h"
+#include "calibration/CLocale.h"
 
 namespace {
 
@@ -61,27 +61,6 @@ void skipComment(FILE* file) {
     if (c == EOF || c == '\n') return;
   }
 }
-
-// Transform files are read and written in the C locale whatever locale the
-// host program chose: a decimal comma would make them unreadable elsewhere.
-locale_t cLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-  return locale;
-}
-
-// Switches the calling thread to the C locale for the life of the object.
-class CLocaleScope {
- public:
-  CLocaleScope() : m_previous(cLocale() ? uselocale(cLocale()) : static_cast<locale_t>(nullptr)) {}
-  ~CLocaleScope() {
-    if (m_previous) uselocale(m_previous);
-  }
-  CLocaleScope(const CLocaleScope&) = delete;
-  CLocaleScope& operator=(const CLocaleScope&) = delete;
-
- private:
-  locale_t m_previous;
-};
 
 // Reads the number that begins the next word, as "%lf" would, but within the
 // word length limit.
