@@ -17,8 +17,9 @@
 
 #include <cstdint>
 
-// Which form of the difference kernels runs. The minimum search and the tile
-// width follow the level alone; the kernels only change speed.
+// Which form of the difference kernels runs. The tile width and the minimum
+// search follow the level alone (the row pass computes exactly what the AVX2
+// level's searches compute); the kernels only change speed.
 enum class DiffKernelSet {
   Scalar,     // plain C definition
   Mmx,        // 64-bit registers (two halves for a pair of groups)

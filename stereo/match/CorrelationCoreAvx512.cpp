@@ -93,6 +93,8 @@ void runBand(const RowPassBand& band) {
   __m512i limits[NV], slotIndex[NV], offsetIndex[NV];
   __mmask32 inverseLanes[NV];
   int fullPixels = count;
+  // Per register k: the pixel count of each offset, the slot of each lane
+  // (32 k + lane + shift) and its offset (32 k + lane).
   for (int k = 0; k < NV; ++k) {
     limits[k] = _mm512_loadu_si512(band.offsetLimit + kLanes * k);
     slotIndex[k] = _mm512_add_epi16(
