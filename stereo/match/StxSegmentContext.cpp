@@ -63,12 +63,12 @@ unsigned newLabel(StxUIntVector& equivalence, StxUIntVector& sizes) {
 
 // Joins the surfaces of two labels; the larger root takes the smaller as its
 // parent, which is returned. Parents therefore always carry smaller numbers.
-unsigned join(StxUIntVector& equivalence, unsigned first, unsigned second) {
-  while (equivalence[first] != first) first = equivalence[first];
-  while (equivalence[second] != second) second = equivalence[second];
+unsigned join(unsigned* parent, unsigned first, unsigned second) {
+  while (parent[first] != first) first = parent[first];
+  while (parent[second] != second) second = parent[second];
   const unsigned smaller = first < second ? first : second;
   const unsigned larger = first < second ? second : first;
-  equivalence[larger] = smaller;
+  parent[larger] = smaller;
   return smaller;
 }
 
@@ -99,6 +99,51 @@ unsigned compress(StxUIntVector& equivalence, StxUIntVector& sizes, unsigned min
       ++marked;
   }
   return marked;
+}
+
+// Labels the pixels first .. end-1 of one row of disparities. Without a row
+// above, or left of column 0, a pixel has no neighbour there: it counts as
+// different. With `provisional`, the row's labels above are not known yet (the
+// first row of a band after the first): a pixel that would take the label
+// from above gets a label of its own, listed there, and is joined to the
+// pixel above later.
+void labelDisparityRow(const unsigned short* row, const unsigned short* above, unsigned* labelRow,
+                       const unsigned* labelAbove, int first, int end, int threshold,
+                       StxUIntVector& equivalence, StxUIntVector& sizes,
+                       std::vector<unsigned>* provisional) {
+  unsigned* const parent = equivalence.data();
+  unsigned* const size = sizes.data();
+  unsigned next = equivalence.count();
+  // The left neighbour's label and value stay in registers.
+  unsigned left = first > 0 ? labelRow[first - 1] : 0;
+  int leftValue = first > 0 ? row[first - 1] : 0;
+  for (int x = first; x < end; ++x) {
+    const int v = row[x];
+    if (v > 65519) {
+      labelRow[x] = left = 0;
+      leftValue = v;
+      continue;
+    }
+    const bool differentLeft = x == 0 || std::abs(v - leftValue) > threshold;
+    const bool differentUp = above == nullptr || std::abs(v - above[x]) > threshold;
+    leftValue = v;
+    if (differentLeft && (differentUp || provisional != nullptr)) {
+      parent[next] = next;
+      size[next] = 1;
+      if (!differentUp) provisional->push_back(next);
+      labelRow[x] = left = next++;
+      continue;
+    } else if (differentLeft) {
+      left = labelAbove[x];
+    } else if (differentUp || provisional != nullptr) {
+    } else if (left != labelAbove[x]) {
+      left = join(parent, left, labelAbove[x]);
+    }
+    ++size[left];
+    labelRow[x] = left;
+  }
+  equivalence.setCount(next);
+  sizes.setCount(next);
 }
 
 void fillRows(Image<unsigned int>& labels, int first, int end) {
@@ -173,85 +218,44 @@ unsigned StxSegmentContext::segmentBands(Image<unsigned short>& disparity,
     if (band == 0) fillRows(labels, 0, firstRow);
     if (static_cast<int>(band) == count - 1) fillRows(labels, endRow, labels.nRows());
 
-    // Pixels taken by one label in a row are counted in a register and added
-    // to its size when another label comes: one memory update per run
-    // instead of a chain of dependent updates of the same entry.
-    unsigned runLabel = 0, runLength = 0;
-    const auto take = [&](unsigned label) {
-      if (label != runLabel) {
-        sizes[runLabel] += runLength;
-        runLabel = label;
-        runLength = 0;
-      }
-      ++runLength;
-    };
     for (int y = begin; y < end; ++y) {
       growForRow(equivalence, sizes, rowIncrement);
-      const unsigned short* row = disparity[y].data();
-      // Without a row above or a column to the left (f = 0) a pixel has no
-      // neighbour there: it counts as different.
-      const unsigned short* above = y > 0 ? disparity[y - 1].data() : nullptr;
       unsigned* labelRow = labels[y].data();
-      const unsigned* labelAbove = y > 0 ? labels[y - 1].data() : nullptr;
       std::fill(labelRow, labelRow + firstCol, 0u);
       std::fill(labelRow + endCol, labelRow + rowIncrement, 0u);
-      const bool seam = own != nullptr && y == begin;
-      for (int x = firstCol; x < endCol; ++x) {
-        const int v = row[x];
-        if (v > 65519) {
-          labelRow[x] = 0;
-          continue;
-        }
-        const bool differentLeft = x == 0 || std::abs(v - row[x - 1]) > threshold;
-        const bool differentUp = above == nullptr || std::abs(v - above[x]) > threshold;
-        unsigned label;
-        if (differentLeft && differentUp) {
-          labelRow[x] = newLabel(equivalence, sizes);
-          continue;
-        } else if (differentLeft) {
-          if (seam) {
-            labelRow[x] = newLabel(equivalence, sizes);
-            own->provisional.push_back(labelRow[x]);
-            continue;
-          }
-          label = labelAbove[x];
-        } else if (differentUp || seam) {
-          label = labelRow[x - 1];
-        } else if (labelRow[x - 1] == labelAbove[x]) {
-          label = labelRow[x - 1];
-        } else {
-          label = join(equivalence, labelRow[x - 1], labelAbove[x]);
-        }
-        take(label);
-        labelRow[x] = label;
-      }
+      labelDisparityRow(disparity[y].data(), y > 0 ? disparity[y - 1].data() : nullptr, labelRow,
+                        y > 0 ? labels[y - 1].data() : nullptr, firstCol, endCol, threshold,
+                        equivalence, sizes, own != nullptr && y == begin ? &own->provisional : nullptr);
     }
-    sizes[runLabel] += runLength;
   });
 
-  // One table: label l of a band after the first becomes its offset + l; 0
-  // stays the background.
+  // One table: label l of a band after the first becomes its offset + l. Its
+  // label 0 becomes a spare entry at the offset that belongs to the background
+  // (parent 0) and, like the provisional labels, is neither reported nor
+  // counted; so every band looks its labels up at its offset alone.
   m_provisional.clear();
   unsigned total = m_equivalence.count();
   for (int band = 1; band < count; ++band) {
     BandTables& own = *m_bandTables[band - 1];
-    const unsigned offset = total - 1;
+    const unsigned offset = total;
     const unsigned n = own.equivalence.count();
     own.offset = offset;
     m_equivalence.resize(total + n);
     m_sizes.resize(m_equivalence.capacity());
+    m_equivalence[offset] = 0;
+    m_sizes[offset] = 0;
+    m_provisional.push_back(offset);
     for (unsigned l = 1; l < n; ++l) {
       m_equivalence[offset + l] = own.equivalence[l] == 0 ? 0 : offset + own.equivalence[l];
       m_sizes[offset + l] = own.sizes[l];
     }
     m_sizes[0] += own.sizes[0];
     for (unsigned label : own.provisional) m_provisional.push_back(offset + label);
-    total += n - 1;
+    total += n;
   }
   m_equivalence.setCount(total);
   m_sizes.setCount(total);
   const auto offsetOf = [&](int band) { return band == 0 ? 0u : m_bandTables[band - 1]->offset; };
-  const auto global = [&](int band, unsigned label) { return label == 0 ? 0u : offsetOf(band) + label; };
   for (int band = 1; band < count; ++band) {
     const int y = bandBegin(band);
     const unsigned short* row = disparity[y].data();
@@ -261,8 +265,8 @@ unsigned StxSegmentContext::segmentBands(Image<unsigned short>& disparity,
     for (int x = firstCol; x < endCol; ++x) {
       const int v = row[x];
       if (v > 65519 || std::abs(v - above[x]) > threshold) continue;
-      const unsigned here = global(band, labelRow[x]), up = global(band - 1, labelAbove[x]);
-      if (here != up) join(m_equivalence, here, up);
+      const unsigned here = offsetOf(band) + labelRow[x], up = offsetOf(band - 1) + labelAbove[x];
+      if (here != up) join(m_equivalence.data(), here, up);
     }
   }
 
@@ -271,12 +275,14 @@ unsigned StxSegmentContext::segmentBands(Image<unsigned short>& disparity,
   // has a counted label.
   if (m_smallRegions == 0) return 0;
   forEachBand([&](unsigned band) {
-    const unsigned offset = offsetOf(static_cast<int>(band));
+    const unsigned* marked = m_equivalence.data() + offsetOf(static_cast<int>(band));
+    const int first = firstCol, end = endCol;
+    const unsigned short value = code;
     for (int y = bandBegin(static_cast<int>(band)); y < bandEnd(static_cast<int>(band)); ++y) {
       unsigned short* row = disparity[y].data();
       const unsigned* labelRow = labels[y].data();
-      for (int x = firstCol; x < endCol; ++x)
-        if (labelRow[x] != 0 && m_equivalence[offset + labelRow[x]] != 0) row[x] = code;
+      for (int x = first; x < end; ++x)
+        if (marked[labelRow[x]] != 0) row[x] = value;
     }
   });
   return m_smallRegions;
@@ -314,7 +320,7 @@ unsigned StxSegmentContext::SegmentIntoRegions(Image<unsigned char> image,
       } else if (labelRow[x - 1] == labelAbove[x]) {
         label = labelRow[x - 1];
       } else {
-        label = join(m_equivalence, labelRow[x - 1], labelAbove[x]);
+        label = join(m_equivalence.data(), labelRow[x - 1], labelAbove[x]);
       }
       ++m_sizes[label];
       labelRow[x] = label;
