@@ -37,7 +37,8 @@ SteloxError wrapBuffer(Pixel* data, int rows, int cols, int rowIncrement, Record
     return SteloxErrorNullBuffer;
   if (rows <= 0 || cols <= 0)
     return SteloxErrorInvalidSourceResolution;
-  if (rowIncrement % cols != 0 || rowIncrement < static_cast<std::int64_t>(cols) * static_cast<std::int64_t>(sizeof(Pixel)))
+  const std::int64_t rowBytes = static_cast<std::int64_t>(cols) * static_cast<std::int64_t>(sizeof(Pixel));
+  if (rowIncrement % cols != 0 || rowIncrement < rowBytes)
     return SteloxErrorInvalidRowIncrement;
   *image = Record{rows, cols, rowIncrement, data};
   return SteloxErrorOk;

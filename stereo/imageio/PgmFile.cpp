@@ -1,5 +1,7 @@
 #include "imageio/PgmFile.h"
 
+#include "imageio/ImageIOMgr.h"
+
 #include <sys/stat.h>
 
 #include <cctype>
@@ -7,7 +9,7 @@
 
 namespace {
 
-constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 28;
+constexpr std::uint64_t kMaxPixels = ImageIOMgr::kMaxPixels;
 
 // Closes the file when asked, whatever the outcome.
 class CloseWhenAsked {

@@ -572,12 +572,13 @@ TEST(ImageFileApi, SaversCheckNameFormatAndRecord)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string path = c.fileName == nullptr ? "" : (*c.fileName ? folder.path(c.fileName) : "");
+    const std::string path = c.fileName != nullptr && *c.fileName ? folder.path(c.fileName) : "";
     const char* name = c.fileName == nullptr ? nullptr : path.c_str();
     unsigned char* data = c.nullData ? nullptr : memory;
     const SteloxImage grey{c.rows, c.cols, c.cols - c.rowShortfall, data};
     const SteloxImage16 wide{c.rows, c.cols, 2 * c.cols - 2 * c.rowShortfall, reinterpret_cast<unsigned short*>(data)};
-    const SteloxColorImage colour{c.rows, c.cols, 4 * c.cols - c.rowShortfall, reinterpret_cast<SteloxColorPixel*>(data)};
+    const SteloxColorImage colour{c.rows, c.cols, 4 * c.cols - c.rowShortfall,
+                                  reinterpret_cast<SteloxColorPixel*>(data)};
     EXPECT_EQ(steloxSaveImage(c.nullRecord ? nullptr : &grey, name), c.expected);
     EXPECT_EQ(steloxSaveImage16(c.nullRecord ? nullptr : &wide, name), c.expected);
     EXPECT_EQ(steloxSaveColorImage(c.nullRecord ? nullptr : &colour, name, SteloxColorPixelFormatBGRA), c.expected);
