@@ -32,6 +32,22 @@ SteloxError validateImage(const Record& image, int bytesPerPixel)
   return SteloxErrorOk;
 }
 
+// The bytes an image view spans, empty for an image without pixels.
+struct ByteRange {
+  const unsigned char* begin;
+  const unsigned char* end;
+};
+
+template <typename T>
+ByteRange bytesOf(const Image<T>& image)
+{
+  const auto* first = reinterpret_cast<const unsigned char*>(image.bufferconstptr());
+  if (image.nRows() < 1 || image.nCols() < 1)
+    return {first, first};
+  const std::size_t elements = static_cast<std::size_t>(image.nRows() - 1) * image.nRowInc() + image.nCols();
+  return {first, first + elements * sizeof(T)};
+}
+
 }  // namespace
 
 SteloxError SteloxMgr::checkResolutions() const
@@ -237,7 +253,7 @@ SteloxError SteloxMgr::rectify(const SteloxMonoStereoPair& pair)
       return SteloxErrorOk;
     });
   }
-  return forEachLens(true, [this](int lens) {
+  return forEachLens(lensesRunTogether(), [this](int lens) {
     const Image<unsigned char> source =
         m_roiOn ? m_rawMono[lens].region(m_roi.row, m_roi.col, m_roi.rows, m_roi.cols) : m_rawMono[lens];
     m_rectified[lens].image.init(source);
@@ -246,14 +262,25 @@ SteloxError SteloxMgr::rectify(const SteloxMonoStereoPair& pair)
   });
 }
 
-// Each lens has a rectifier of its own (tables, cache) and writes only its own
-// images, so the lenses can run at once; a rectifier shared by both lenses is
-// used by one thread at a time.
+// The lenses run at once when each writes memory of its own (a caller may
+// hand one buffer to both lenses) and, with rectification on, uses a rectifier
+// of its own: a rectifier (tables, cache) serves one thread at a time.
 bool SteloxMgr::lensesRunTogether() const
 {
-  const std::shared_ptr<Rectifier> right = getLensRectifier(0);
-  const std::shared_ptr<Rectifier> left = getLensRectifier(1);
-  return right && left && &right->impl() != &left->impl();
+  if (m_rectifyOn) {
+    const std::shared_ptr<Rectifier> right = getLensRectifier(0);
+    const std::shared_ptr<Rectifier> left = getLensRectifier(1);
+    if (!right || !left || &right->impl() == &left->impl())
+      return false;
+  }
+  const ByteRange outputs[kLensCount][3] = {
+      {bytesOf(m_rectified[0].image), bytesOf(m_edge[0].image), bytesOf(m_rectifiedColour[0].image)},
+      {bytesOf(m_rectified[1].image), bytesOf(m_edge[1].image), bytesOf(m_rectifiedColour[1].image)}};
+  for (const ByteRange& right : outputs[0])
+    for (const ByteRange& left : outputs[1])
+      if (right.begin < left.end && left.begin < right.end)
+        return false;
+  return true;
 }
 
 // The lower lens's error wins, as if the lenses ran in order.
@@ -398,7 +425,7 @@ SteloxError SteloxMgr::colorRectify(const SteloxColorStereoPair& pair)
       return SteloxErrorOk;
     });
   }
-  return forEachLens(true, [&](int lens) {
+  return forEachLens(lensesRunTogether(), [&](int lens) {
     const SteloxColorImage& image = *images[lens];
     const Image<Pixel8x4> whole(image.rows, image.cols, image.rowIncrement / 4,
                                 reinterpret_cast<Pixel8x4*>(image.data));

@@ -425,5 +425,33 @@ TEST(StereoProcessMgr, LensesPreparedAtOnceEqualOneAfterTheOther) {
       }
     }
   }
+
+  // One caller buffer for the rectified images of both lenses: the lenses then
+  // run one after the other, each edge image made from its own lens, and the
+  // buffer is left with the left lens's image.
+  SteloxImage edges[2]{}, rectifiedLeft{};
+  std::vector<unsigned char> separate[2];
+  ASSERT_EQ(steloxRectify(context, &mono), SteloxErrorOk);
+  for (int lens = 0; lens < 2; ++lens) {
+    ASSERT_EQ(steloxGetImage(context, SteloxImageTypeEdge, lens == 0 ? SteloxCameraRight : SteloxCameraLeft,
+                             &edges[lens]),
+              SteloxErrorOk);
+    separate[lens].assign(edges[lens].data, edges[lens].data + 120 * edges[lens].rowIncrement);
+  }
+  ASSERT_EQ(steloxGetImage(context, SteloxImageTypeRectified, SteloxCameraLeft, &rectifiedLeft), SteloxErrorOk);
+  const std::vector<unsigned char> left(rectifiedLeft.data, rectifiedLeft.data + 120 * 160);
+  std::vector<unsigned char> shared(120 * 160);
+  ASSERT_EQ(steloxSetImageBuffer(context, shared.data(), SteloxImageTypeRectified, SteloxCameraRight), SteloxErrorOk);
+  ASSERT_EQ(steloxSetImageBuffer(context, shared.data(), SteloxImageTypeRectified, SteloxCameraLeft), SteloxErrorOk);
+  ASSERT_EQ(steloxRectify(context, &mono), SteloxErrorOk);
+  EXPECT_EQ(shared, left);
+  for (int lens = 0; lens < 2; ++lens) {
+    ASSERT_EQ(steloxGetImage(context, SteloxImageTypeEdge, lens == 0 ? SteloxCameraRight : SteloxCameraLeft,
+                             &edges[lens]),
+              SteloxErrorOk);
+    EXPECT_EQ(std::vector<unsigned char>(edges[lens].data, edges[lens].data + 120 * edges[lens].rowIncrement),
+              separate[lens])
+        << lens;
+  }
   steloxDestroyContext(context);
 }
