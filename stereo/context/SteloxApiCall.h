@@ -47,6 +47,18 @@ SteloxError withContext(SteloxContext context, Work&& work)
   return work(*active);
 }
 
+// A getter of the interface: writes read(context) to *out; a null output is 41.
+template <typename T, typename Read>
+SteloxError readInto(SteloxContext context, T* out, Read&& read)
+{
+  return withContext(context, [&](SteloxMgr& mgr) {
+    if (out == nullptr)
+      return SteloxErrorNullBuffer;
+    *out = read(mgr);
+    return SteloxErrorOk;
+  });
+}
+
 template <typename Work>
 SteloxError withGuardedContext(SteloxContext context, Work&& work) noexcept
 {

@@ -7,16 +7,11 @@ using SteloxApi::withGuardedContext;
 
 namespace {
 
-// Runs a getter that writes *out, refusing a null output.
+// A guarded getter: reading a matcher's setting may raise inside OpenCV.
 template <typename T, typename Read>
 SteloxError get(SteloxContext context, T* out, Read read)
 {
-  return withGuardedContext(context, [&](SteloxMgr& mgr) {
-    if (out == nullptr)
-      return SteloxErrorNullBuffer;
-    *out = read(mgr);
-    return SteloxErrorOk;
-  });
+  return SteloxApi::guard([&] { return SteloxApi::readInto(context, out, read); });
 }
 
 // A getter of two values; both outputs are written or neither.

@@ -3,23 +3,9 @@
 #include "context/SteloxApiCall.h"
 #include "stelox.h"
 
+using SteloxApi::readInto;
 using SteloxApi::withContext;
 
-namespace {
-
-// Runs a getter that writes *out, refusing a null output.
-template <typename T, typename Read>
-SteloxError get(SteloxContext context, T* out, Read read)
-{
-  return withContext(context, [&](SteloxMgr& mgr) {
-    if (out == nullptr)
-      return SteloxErrorNullBuffer;
-    *out = read(mgr);
-    return SteloxErrorOk;
-  });
-}
-
-}  // namespace
 
 SteloxError steloxSetEdgeCorrelation(SteloxContext context, int on)
 {
@@ -31,7 +17,7 @@ SteloxError steloxSetEdgeCorrelation(SteloxContext context, int on)
 
 SteloxError steloxGetEdgeCorrelation(SteloxContext context, int* on)
 {
-  return get(context, on, [](const SteloxMgr& mgr) { return mgr.getEdgeCorrelation() ? 1 : 0; });
+  return readInto(context, on, [](const SteloxMgr& mgr) { return mgr.getEdgeCorrelation() ? 1 : 0; });
 }
 
 SteloxError steloxSetDoStereo(SteloxContext context, int on)
@@ -44,7 +30,7 @@ SteloxError steloxSetDoStereo(SteloxContext context, int on)
 
 SteloxError steloxGetDoStereo(SteloxContext context, int* on)
 {
-  return get(context, on, [](const SteloxMgr& mgr) { return mgr.getDoStereo() ? 1 : 0; });
+  return readInto(context, on, [](const SteloxMgr& mgr) { return mgr.getDoStereo() ? 1 : 0; });
 }
 
 SteloxError steloxSetRectify(SteloxContext context, int on)
@@ -57,7 +43,7 @@ SteloxError steloxSetRectify(SteloxContext context, int on)
 
 SteloxError steloxGetRectify(SteloxContext context, int* on)
 {
-  return get(context, on, [](const SteloxMgr& mgr) { return mgr.getRectify() ? 1 : 0; });
+  return readInto(context, on, [](const SteloxMgr& mgr) { return mgr.getRectify() ? 1 : 0; });
 }
 
 SteloxError steloxSetTextureValidation(SteloxContext context, int on)
@@ -70,7 +56,7 @@ SteloxError steloxSetTextureValidation(SteloxContext context, int on)
 
 SteloxError steloxGetTextureValidation(SteloxContext context, int* on)
 {
-  return get(context, on, [](const SteloxMgr& mgr) { return mgr.getTextureValidation() ? 1 : 0; });
+  return readInto(context, on, [](const SteloxMgr& mgr) { return mgr.getTextureValidation() ? 1 : 0; });
 }
 
 SteloxError steloxSetBackForthValidation(SteloxContext context, int on)
@@ -83,7 +69,7 @@ SteloxError steloxSetBackForthValidation(SteloxContext context, int on)
 
 SteloxError steloxGetBackForthValidation(SteloxContext context, int* on)
 {
-  return get(context, on, [](const SteloxMgr& mgr) { return mgr.getBackForthValidation() ? 1 : 0; });
+  return readInto(context, on, [](const SteloxMgr& mgr) { return mgr.getBackForthValidation() ? 1 : 0; });
 }
 
 SteloxError steloxSetSurfaceValidation(SteloxContext context, int on)
@@ -96,7 +82,7 @@ SteloxError steloxSetSurfaceValidation(SteloxContext context, int on)
 
 SteloxError steloxGetSurfaceValidation(SteloxContext context, int* on)
 {
-  return get(context, on, [](const SteloxMgr& mgr) { return mgr.getSurfaceValidation() ? 1 : 0; });
+  return readInto(context, on, [](const SteloxMgr& mgr) { return mgr.getSurfaceValidation() ? 1 : 0; });
 }
 
 SteloxError steloxSetTextureValidationMapping(SteloxContext context, unsigned char mapping)
@@ -109,7 +95,7 @@ SteloxError steloxSetTextureValidationMapping(SteloxContext context, unsigned ch
 
 SteloxError steloxGetTextureValidationMapping(SteloxContext context, unsigned char* mapping)
 {
-  return get(context, mapping, [](const SteloxMgr& mgr) { return mgr.getTextureValidationMapping(); });
+  return readInto(context, mapping, [](const SteloxMgr& mgr) { return mgr.getTextureValidationMapping(); });
 }
 
 SteloxError steloxSetBackForthValidationMapping(SteloxContext context, unsigned char mapping)
@@ -122,7 +108,7 @@ SteloxError steloxSetBackForthValidationMapping(SteloxContext context, unsigned 
 
 SteloxError steloxGetBackForthValidationMapping(SteloxContext context, unsigned char* mapping)
 {
-  return get(context, mapping, [](const SteloxMgr& mgr) { return mgr.getBackForthValidationMapping(); });
+  return readInto(context, mapping, [](const SteloxMgr& mgr) { return mgr.getBackForthValidationMapping(); });
 }
 
 SteloxError steloxSetSubpixelValidationMapping(SteloxContext context, unsigned char mapping)
@@ -135,7 +121,7 @@ SteloxError steloxSetSubpixelValidationMapping(SteloxContext context, unsigned c
 
 SteloxError steloxGetSubpixelValidationMapping(SteloxContext context, unsigned char* mapping)
 {
-  return get(context, mapping, [](const SteloxMgr& mgr) { return mgr.getSubpixelValidationMapping(); });
+  return readInto(context, mapping, [](const SteloxMgr& mgr) { return mgr.getSubpixelValidationMapping(); });
 }
 
 SteloxError steloxSetSurfaceValidationMapping(SteloxContext context, unsigned char mapping)
@@ -148,7 +134,7 @@ SteloxError steloxSetSurfaceValidationMapping(SteloxContext context, unsigned ch
 
 SteloxError steloxGetSurfaceValidationMapping(SteloxContext context, unsigned char* mapping)
 {
-  return get(context, mapping, [](const SteloxMgr& mgr) { return mgr.getSurfaceValidationMapping(); });
+  return readInto(context, mapping, [](const SteloxMgr& mgr) { return mgr.getSurfaceValidationMapping(); });
 }
 
 SteloxError steloxSetEdgeMask(SteloxContext context, int size)
@@ -158,7 +144,7 @@ SteloxError steloxSetEdgeMask(SteloxContext context, int size)
 
 SteloxError steloxGetEdgeMask(SteloxContext context, int* size)
 {
-  return get(context, size, [](const SteloxMgr& mgr) { return mgr.getEdgeMask(); });
+  return readInto(context, size, [](const SteloxMgr& mgr) { return mgr.getEdgeMask(); });
 }
 
 SteloxError steloxSetStereoMask(SteloxContext context, int size)
@@ -168,7 +154,7 @@ SteloxError steloxSetStereoMask(SteloxContext context, int size)
 
 SteloxError steloxGetStereoMask(SteloxContext context, int* size)
 {
-  return get(context, size, [](const SteloxMgr& mgr) { return mgr.getStereoMask(); });
+  return readInto(context, size, [](const SteloxMgr& mgr) { return mgr.getStereoMask(); });
 }
 
 SteloxError steloxSetSurfaceValidationSize(SteloxContext context, int size)
@@ -178,7 +164,7 @@ SteloxError steloxSetSurfaceValidationSize(SteloxContext context, int size)
 
 SteloxError steloxGetSurfaceValidationSize(SteloxContext context, int* size)
 {
-  return get(context, size, [](const SteloxMgr& mgr) { return mgr.getSurfaceValidationSize(); });
+  return readInto(context, size, [](const SteloxMgr& mgr) { return mgr.getSurfaceValidationSize(); });
 }
 
 SteloxError steloxSetTextureValidationThreshold(SteloxContext context, float threshold)
@@ -188,7 +174,7 @@ SteloxError steloxSetTextureValidationThreshold(SteloxContext context, float thr
 
 SteloxError steloxGetTextureValidationThreshold(SteloxContext context, float* threshold)
 {
-  return get(context, threshold, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getTextureValidationThreshold()); });
+  return readInto(context, threshold, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getTextureValidationThreshold()); });
 }
 
 SteloxError steloxSetSurfaceValidationDifference(SteloxContext context, float difference)
@@ -198,7 +184,7 @@ SteloxError steloxSetSurfaceValidationDifference(SteloxContext context, float di
 
 SteloxError steloxGetSurfaceValidationDifference(SteloxContext context, float* difference)
 {
-  return get(context, difference, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getSurfaceValidationDifference()); });
+  return readInto(context, difference, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getSurfaceValidationDifference()); });
 }
 
 SteloxError steloxSetAnyStereoMask(SteloxContext context, int size)
@@ -224,21 +210,21 @@ SteloxError steloxGetDisparity(SteloxContext context, int* minimum, int* maximum
 
 SteloxError steloxGetBaseline(SteloxContext context, float* baseline)
 {
-  return get(context, baseline, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getBaseline()); });
+  return readInto(context, baseline, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getBaseline()); });
 }
 
 SteloxError steloxGetFocalLength(SteloxContext context, float* focalLength)
 {
-  return get(context, focalLength, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getFocalLength()); });
+  return readInto(context, focalLength, [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getFocalLength()); });
 }
 
 SteloxError steloxGetCalAspectRatio(SteloxContext context, float* aspectRatio)
 {
-  return get(context, aspectRatio,
+  return readInto(context, aspectRatio,
              [](const SteloxMgr& mgr) { return static_cast<float>(mgr.getCalAspectRatio()); });
 }
 
 SteloxError steloxGetSerialNumber(SteloxContext context, int* serialNumber)
 {
-  return get(context, serialNumber, [](const SteloxMgr& mgr) { return mgr.getSerialNumber(); });
+  return readInto(context, serialNumber, [](const SteloxMgr& mgr) { return mgr.getSerialNumber(); });
 }
