@@ -1,5 +1,7 @@
 #include "rectify/WarpRowKernels.h"
 
+#include "image/simd/SimdDetector.h"
+
 namespace Stelox {
 
 namespace {
@@ -28,7 +30,10 @@ void bilinear_row8(unsigned char* out, const unsigned char* raw, const int* offs
 void bilinear_row8(unsigned char* out, const unsigned char* raw, const int* offsets,
                    const unsigned char* rowWeights, const unsigned char* colWeights, int count,
                    int rowIncrement) {
-  Scalar::bilinear_row8(out, raw, offsets, rowWeights, colWeights, count, rowIncrement);
+  if (SimdDetector::processLevel() >= CPU_EXTENSION_AVX2)
+    Avx2::bilinear_row8(out, raw, offsets, rowWeights, colWeights, count, rowIncrement);
+  else
+    Scalar::bilinear_row8(out, raw, offsets, rowWeights, colWeights, count, rowIncrement);
 }
 
 void bilinear_row8x4(Pixel8x4* out, const Pixel8x4* raw, const int* offsets,

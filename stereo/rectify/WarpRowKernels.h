@@ -25,6 +25,12 @@ void bilinear_row8(unsigned char* out, const unsigned char* raw, const int* offs
                    int rowIncrement);
 } // namespace Scalar
 
+namespace Avx2 {
+void bilinear_row8(unsigned char* out, const unsigned char* raw, const int* offsets,
+                   const unsigned char* rowWeights, const unsigned char* colWeights, int count,
+                   int rowIncrement);
+} // namespace Avx2
+
 } // namespace Stelox
 
 #endif

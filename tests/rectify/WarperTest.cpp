@@ -7,6 +7,7 @@
 
 #include "WarpFixtures.h"
 #include "filter/BoxFilter.h"
+#include "image/simd/SimdDetector.h"
 #include "rectify/BilinearWarper3.h"
 #include "rectify/Warper3.h"
 #include "rectify/WarpRowKernels.h"
@@ -321,4 +322,37 @@ TEST(Warper3, LowpassWarpRefusesMasksBeyondSixteenBitSums) {
     for (int j = 0; j < 10; ++j)
       ASSERT_EQ(out[i][j], 7);
   EXPECT_TRUE(attempt(8, 16, filtered));
+}
+
+// The vector bilinear row against the scalar one on random source bytes,
+// offsets reaching both ends of the source (the first two bytes included),
+// odd counts and unaligned outputs.
+TEST(WarpRowKernels, Avx2BilinearRowEqualsScalar) {
+  if (SimdDetector::processLevel() < CPU_EXTENSION_AVX2) GTEST_SKIP() << "no AVX2";
+  std::mt19937 random(7);
+  for (const int rowIncrement : {2, 5, 64, 641}) {
+    const int sourceBytes = 3 * rowIncrement + 1;
+    std::vector<unsigned char> source(sourceBytes);
+    for (unsigned char& byte : source) byte = static_cast<unsigned char>(random());
+    const int lastOffset = sourceBytes - rowIncrement - 2;
+    for (const int count : {1, 7, 8, 9, 31, 203}) {
+      std::vector<int> offsets(count);
+      std::vector<unsigned char> rowWeights(count), colWeights(count);
+      for (int k = 0; k < count; ++k) {
+        const int pick = static_cast<int>(random() % 8);
+        offsets[k] = pick == 0 ? 0 : pick == 1 ? 1 : pick == 2 ? lastOffset
+                                                               : static_cast<int>(random() % (lastOffset + 1));
+        rowWeights[k] = static_cast<unsigned char>(random() % 128);
+        colWeights[k] = static_cast<unsigned char>(random() % 128);
+      }
+      for (const int outStart : {0, 1, 3}) {
+        std::vector<unsigned char> expected(count + 3), got(count + 3);
+        Stelox::Scalar::bilinear_row8(expected.data() + outStart, source.data(), offsets.data(),
+                                      rowWeights.data(), colWeights.data(), count, rowIncrement);
+        Stelox::Avx2::bilinear_row8(got.data() + outStart, source.data(), offsets.data(),
+                                    rowWeights.data(), colWeights.data(), count, rowIncrement);
+        ASSERT_EQ(got, expected) << "row increment " << rowIncrement << ", count " << count;
+      }
+    }
+  }
 }
