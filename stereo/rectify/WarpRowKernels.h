@@ -23,12 +23,18 @@ namespace Scalar {
 void bilinear_row8(unsigned char* out, const unsigned char* raw, const int* offsets,
                    const unsigned char* rowWeights, const unsigned char* colWeights, int count,
                    int rowIncrement);
+void bilinear_row8x4(Pixel8x4* out, const Pixel8x4* raw, const int* offsets,
+                     const unsigned char* rowWeights, const unsigned char* colWeights, int count,
+                     int rowIncrement);
 } // namespace Scalar
 
 namespace Avx2 {
 void bilinear_row8(unsigned char* out, const unsigned char* raw, const int* offsets,
                    const unsigned char* rowWeights, const unsigned char* colWeights, int count,
                    int rowIncrement);
+void bilinear_row8x4(Pixel8x4* out, const Pixel8x4* raw, const int* offsets,
+                     const unsigned char* rowWeights, const unsigned char* colWeights, int count,
+                     int rowIncrement);
 } // namespace Avx2
 
 } // namespace Stelox

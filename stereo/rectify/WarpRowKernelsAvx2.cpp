@@ -1,6 +1,5 @@
-// AVX2 form of the bilinear table warp: eight output pixels per step, the two
-// source rows of each gathered as one 32-bit word. Same results as the scalar
-// form.
+// AVX2 forms of the bilinear table warp: eight output pixels per step from
+// gathered source words. Same results as the scalar forms.
 #include "rectify/WarpRowKernels.h"
 
 #include <immintrin.h>
@@ -51,6 +50,61 @@ void bilinear_row8(unsigned char* out, const unsigned char* raw, const int* offs
   }
   Scalar::bilinear_row8(out + k, raw, offsets + k, rowWeights + k, colWeights + k, count - k,
                         rowIncrement);
+}
+
+void bilinear_row8x4(Pixel8x4* out, const Pixel8x4* raw, const int* offsets,
+                     const unsigned char* rowWeights, const unsigned char* colWeights, int count,
+                     int rowIncrement) {
+  // One gather per corner reads exactly the pixels the scalar form reads.
+  const int* corner00 = reinterpret_cast<const int*>(raw);
+  const int* corner01 = reinterpret_cast<const int*>(raw + 1);
+  const int* corner10 = reinterpret_cast<const int*>(raw + rowIncrement);
+  const int* corner11 = reinterpret_cast<const int*>(raw + rowIncrement + 1);
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i full = _mm256_set1_epi32(128);
+  const __m256i channels012 = _mm256_set1_epi32(0x00FFFFFF);
+  int k = 0;
+  for (; k + 8 <= count; k += 8) {
+    const __m256i offset = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets + k));
+    const __m256i p00 = _mm256_i32gather_epi32(corner00, offset, 4);
+    const __m256i p01 = _mm256_i32gather_epi32(corner01, offset, 4);
+    const __m256i p10 = _mm256_i32gather_epi32(corner10, offset, 4);
+    const __m256i p11 = _mm256_i32gather_epi32(corner11, offset, 4);
+    const __m256i a = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(colWeights + k)));
+    const __m256i b = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(rowWeights + k)));
+    // Column weights repeated over the four 16-bit channels of each pixel;
+    // row weight pairs (128 - b, b) one per pixel.
+    const __m256i right = _mm256_mullo_epi32(a, _mm256_set1_epi32(0x00010001));
+    const __m256i left = _mm256_mullo_epi32(_mm256_sub_epi32(full, a), _mm256_set1_epi32(0x00010001));
+    const __m256i rowPair = _mm256_or_si256(_mm256_sub_epi32(full, b), _mm256_slli_epi32(b, 16));
+
+    // Horizontal blends (at most 255 x 128) of pixels 0, 1 (4, 5) and 2, 3 (6, 7).
+    auto blend = [&](__m256i first, __m256i second, __m256i wFirst, __m256i wSecond) {
+      return _mm256_add_epi16(_mm256_mullo_epi16(first, wFirst), _mm256_mullo_epi16(second, wSecond));
+    };
+    const __m256i leftLow = _mm256_unpacklo_epi32(left, left), leftHigh = _mm256_unpackhi_epi32(left, left);
+    const __m256i rightLow = _mm256_unpacklo_epi32(right, right), rightHigh = _mm256_unpackhi_epi32(right, right);
+    const __m256i upperLow = blend(_mm256_unpacklo_epi8(p00, zero), _mm256_unpacklo_epi8(p01, zero), leftLow, rightLow);
+    const __m256i upperHigh = blend(_mm256_unpackhi_epi8(p00, zero), _mm256_unpackhi_epi8(p01, zero), leftHigh, rightHigh);
+    const __m256i lowerLow = blend(_mm256_unpacklo_epi8(p10, zero), _mm256_unpacklo_epi8(p11, zero), leftLow, rightLow);
+    const __m256i lowerHigh = blend(_mm256_unpackhi_epi8(p10, zero), _mm256_unpackhi_epi8(p11, zero), leftHigh, rightHigh);
+
+    // Vertical blend of one pixel's four channels with its row weights.
+    auto vertical = [](__m256i upper, __m256i lower, __m256i weights) {
+      return _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(upper, lower), weights), 14);
+    };
+    auto verticalHigh = [](__m256i upper, __m256i lower, __m256i weights) {
+      return _mm256_srli_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(upper, lower), weights), 14);
+    };
+    const __m256i pixel0 = vertical(upperLow, lowerLow, _mm256_shuffle_epi32(rowPair, 0x00));
+    const __m256i pixel1 = verticalHigh(upperLow, lowerLow, _mm256_shuffle_epi32(rowPair, 0x55));
+    const __m256i pixel2 = vertical(upperHigh, lowerHigh, _mm256_shuffle_epi32(rowPair, 0xAA));
+    const __m256i pixel3 = verticalHigh(upperHigh, lowerHigh, _mm256_shuffle_epi32(rowPair, 0xFF));
+    const __m256i bytes = _mm256_packus_epi16(_mm256_packus_epi32(pixel0, pixel1), _mm256_packus_epi32(pixel2, pixel3));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), _mm256_and_si256(bytes, channels012));
+  }
+  Scalar::bilinear_row8x4(out + k, raw, offsets + k, rowWeights + k, colWeights + k, count - k,
+                          rowIncrement);
 }
 
 } // namespace Avx2

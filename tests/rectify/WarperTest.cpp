@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
@@ -352,6 +353,37 @@ TEST(WarpRowKernels, Avx2BilinearRowEqualsScalar) {
         Stelox::Avx2::bilinear_row8(got.data() + outStart, source.data(), offsets.data(),
                                     rowWeights.data(), colWeights.data(), count, rowIncrement);
         ASSERT_EQ(got, expected) << "row increment " << rowIncrement << ", count " << count;
+      }
+    }
+  }
+}
+
+// The colour form the same way; byte 3 of every output pixel is 0.
+TEST(WarpRowKernels, Avx2BilinearColourRowEqualsScalar) {
+  if (SimdDetector::processLevel() < CPU_EXTENSION_AVX2) GTEST_SKIP() << "no AVX2";
+  std::mt19937 random(11);
+  for (const int rowIncrement : {2, 9, 160}) {
+    std::vector<Pixel8x4> source(3 * rowIncrement + 1);
+    for (Pixel8x4& pixel : source)
+      for (unsigned char& channel : pixel.channel) channel = static_cast<unsigned char>(random());
+    const int lastOffset = static_cast<int>(source.size()) - rowIncrement - 2;
+    for (const int count : {1, 8, 13, 77}) {
+      std::vector<int> offsets(count);
+      std::vector<unsigned char> rowWeights(count), colWeights(count);
+      for (int k = 0; k < count; ++k) {
+        offsets[k] = k % 5 == 0 ? lastOffset : static_cast<int>(random() % (lastOffset + 1));
+        rowWeights[k] = static_cast<unsigned char>(random() % 128);
+        colWeights[k] = static_cast<unsigned char>(random() % 128);
+      }
+      for (const int outStart : {0, 1}) {
+        std::vector<Pixel8x4> expected(count + 1), got(count + 1);
+        Stelox::Scalar::bilinear_row8x4(expected.data() + outStart, source.data(), offsets.data(),
+                                        rowWeights.data(), colWeights.data(), count, rowIncrement);
+        Stelox::Avx2::bilinear_row8x4(got.data() + outStart, source.data(), offsets.data(),
+                                      rowWeights.data(), colWeights.data(), count, rowIncrement);
+        for (int k = 0; k < count + 1; ++k)
+          ASSERT_EQ(0, std::memcmp(&got[k], &expected[k], sizeof(Pixel8x4)))
+              << "row increment " << rowIncrement << ", count " << count << ", pixel " << k;
       }
     }
   }
