@@ -152,8 +152,9 @@ int main(int argc, char** argv)
   }
   std::printf("output: %d x %d, disparities 0 .. %d\n", run.outCols, run.outRows, rigCase.disparities);
   std::printf("time: calibrate %.1f ms, load %.1f ms, rectify %.2f ms (first frame, tables included) / %.2f ms, "
-              "stereo %.2f ms\n",
-              run.times.calibrate, run.times.load, run.times.rectify, run.times.rectifyAgain, run.times.stereo);
+              "stereo %.2f ms (first frame) / %.2f ms\n",
+              run.times.calibrate, run.times.load, run.times.rectify, run.times.rectifyAgain, run.times.stereo,
+              run.times.stereoAgain);
   const SteloxRun::Score& score = run.score;
   std::printf("scored pixels (textured, seen by both lenses, off depth edges): %ld\n", score.textured);
   std::printf("valid density: %.1f %%\n", 100.0 * score.density());
