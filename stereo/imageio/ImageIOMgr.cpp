@@ -219,24 +219,30 @@ SteloxError ImageIOMgr::loadBitMap(const char* fileName, Bitmap& bitmap) const
   return SteloxErrorOk;
 }
 
-std::unique_ptr<unsigned char[]> ImageIOMgr::populateBuffer(FIBITMAP* bitmap)
+namespace {
+
+// A grey bitmap's pixels as one dense top-down block.
+template <typename Pixel>
+std::unique_ptr<Pixel[]> topDownCopy(FIBITMAP* bitmap)
 {
   const int rows = static_cast<int>(FreeImage_GetHeight(bitmap));
   const std::size_t cols = FreeImage_GetWidth(bitmap);
-  std::unique_ptr<unsigned char[]> pixels(new unsigned char[cols * static_cast<std::size_t>(rows)]);
+  std::unique_ptr<Pixel[]> pixels(new Pixel[cols * static_cast<std::size_t>(rows)]);
   for (int i = 0; i < rows; ++i)
-    std::memcpy(pixels.get() + cols * static_cast<std::size_t>(i), recordRow(bitmap, i), cols);
+    std::memcpy(pixels.get() + cols * static_cast<std::size_t>(i), recordRow(bitmap, i), cols * sizeof(Pixel));
   return pixels;
+}
+
+}  // namespace
+
+std::unique_ptr<unsigned char[]> ImageIOMgr::populateBuffer(FIBITMAP* bitmap)
+{
+  return topDownCopy<unsigned char>(bitmap);
 }
 
 std::unique_ptr<unsigned short[]> ImageIOMgr::populateBuffer16(FIBITMAP* bitmap)
 {
-  const int rows = static_cast<int>(FreeImage_GetHeight(bitmap));
-  const std::size_t cols = FreeImage_GetWidth(bitmap);
-  std::unique_ptr<unsigned short[]> pixels(new unsigned short[cols * static_cast<std::size_t>(rows)]);
-  for (int i = 0; i < rows; ++i)
-    std::memcpy(pixels.get() + cols * static_cast<std::size_t>(i), recordRow(bitmap, i), cols * 2);
-  return pixels;
+  return topDownCopy<unsigned short>(bitmap);
 }
 
 std::unique_ptr<SteloxColorPixel[]> ImageIOMgr::populateColorBuffer(FIBITMAP* bitmap, SteloxColorPixelFormat format)

@@ -352,11 +352,7 @@ int twofastSubpixStereoWith(Image<unsigned short>& D, const Image<unsigned char>
   std::vector<unsigned short> inverse(backForth ? 2 * static_cast<size_t>(positions) + 48 : 0);
 
   finish.scores = scoreRow.data();
-  finish.forward = records.data();
-  finish.best = finish.forward + recordLength;
-  finish.before = finish.best + recordLength;
-  finish.after = finish.before + recordLength;
-  finish.texture = finish.after + recordLength;
+  finish.useRecords(records.data(), recordLength);
   finish.inverse = backForth ? inverse.data() : nullptr;
 
   const Pixel16x4 unmatched = {{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF}};

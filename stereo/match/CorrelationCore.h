@@ -15,6 +15,7 @@
 #include "image/Image.h"
 #include "image/simd/SimdDetector.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // Which form of the difference kernels runs. The tile width and the minimum
@@ -78,6 +79,16 @@ struct RowFinish {
   unsigned short* inverse;          // work: pixels + N + 32 entries, null when off
   cpu_extension_t cpu;
   bool avx512;                      // AVX-512BW inverse search at the AVX2 level
+
+  // Points the five record arrays (forward, best, before, after, texture) at
+  // consecutive pieces of `length` entries of one block of 5 * length.
+  void useRecords(unsigned short* block, size_t length) {
+    forward = block;
+    best = forward + length;
+    before = best + length;
+    after = before + length;
+    texture = after + length;
+  }
 };
 // Searches of the stored score row, then finishRow.
 void cam2h_subpix_interp(const RowFinish& row);

@@ -82,11 +82,7 @@ void runBand(const RowPassBand& band) {
   const size_t positions = static_cast<size_t>(count) + band.finish.slotsSearched + 2 * kLanes;
   std::vector<unsigned short> inverse(backForth ? positions : 0, firstSlot);
   RowFinish finish = band.finish;
-  finish.forward = records.data();
-  finish.best = finish.forward + recordLength;
-  finish.before = finish.best + recordLength;
-  finish.after = finish.before + recordLength;
-  finish.texture = finish.after + recordLength;
+  finish.useRecords(records.data(), recordLength);
   finish.inverse = backForth ? inverse.data() : nullptr;
   finish.scores = nullptr;
 
